@@ -1,0 +1,386 @@
+#include "browser/chromium_session.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <nlohmann/json.hpp>
+
+#include "browser/devtools_pipe.h"
+
+extern char** environ;
+
+namespace browser {
+namespace {
+
+using nlohmann::json;
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+// The first start on a machine builds font and profile caches; later ones are far quicker.
+constexpr auto kStartTimeout = 30s;
+constexpr auto kCommandTimeout = 10s;
+constexpr auto kCloseGrace = 2s;
+
+// The pipe ends the child gets must sit above 4, or dup2() onto 3 and 4 could
+// overwrite one with the other.
+constexpr int kFirstFreeFd = 5;
+
+class Fd {
+ public:
+  explicit Fd(int fd = -1) : fd_(fd) {}
+  ~Fd() {
+    if (fd_ >= 0) close(fd_);
+  }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+  int release() { return std::exchange(fd_, -1); }
+  // Moves the descriptor to kFirstFreeFd or above, keeping it close-on-exec.
+  bool Raise() {
+    if (fd_ >= kFirstFreeFd) return true;
+    const int raised = fcntl(fd_, F_DUPFD_CLOEXEC, kFirstFreeFd);
+    if (raised < 0) return false;
+    close(fd_);
+    fd_ = raised;
+    return true;
+  }
+
+ private:
+  int fd_;
+};
+
+std::string ErrnoText(int error) { return std::strerror(error); }
+
+std::string LastLine(const std::string& path) {
+  std::ifstream in(path);
+  std::string line, last;
+  while (std::getline(in, line)) {
+    if (!line.empty()) last = line;
+  }
+  constexpr std::size_t kMax = 300;
+  if (last.size() > kMax) last.resize(kMax);
+  return last;
+}
+
+// The "result" object of a successful response, or null.
+json* ResultOf(std::optional<json>& response) {
+  if (!response) return nullptr;
+  const auto it = response->find("result");
+  return it != response->end() && it->is_object() ? &*it : nullptr;
+}
+
+std::string ErrorOf(const std::optional<json>& response) {
+  if (!response) return "no answer";
+  const auto it = response->find("error");
+  if (it != response->end() && it->is_object() && it->contains("message") &&
+      (*it)["message"].is_string()) {
+    return (*it)["message"].get<std::string>();
+  }
+  return "malformed answer";
+}
+
+// The value of a script run in the page's main world; nullopt if it threw or
+// the browser did not answer.
+std::optional<json> Evaluate(DevToolsPipe& pipe, const std::string& session_id,
+                             const char* expression) {
+  auto response = pipe.Call("Runtime.evaluate",
+                            {{"expression", expression}, {"returnByValue", true}, {"silent", true}},
+                            session_id, kCommandTimeout);
+  json* result = ResultOf(response);
+  if (!result || result->contains("exceptionDetails")) return std::nullopt;
+  const auto remote = result->find("result");
+  if (remote == result->end() || !remote->is_object()) return std::nullopt;
+  const auto value = remote->find("value");
+  if (value == remote->end()) return std::nullopt;
+  return std::move(*value);
+}
+
+// Plain indexing and a template literal, so a page that replaces Array.from or
+// Array.prototype.push cannot change what we read.
+constexpr const char* kLinksScript =
+    "(() => { const c = document.links, out = [];"
+    " for (let i = 0; i < c.length; i++) { const l = c[i]; out[i] = [`${l.tagName}`, `${l.href}`]; }"
+    " return out; })()";
+
+ReadyState ParseReadyState(const std::string& state) {
+  if (state == "loading") return ReadyState::Loading;
+  if (state == "interactive") return ReadyState::Interactive;
+  if (state == "complete") return ReadyState::Complete;
+  return ReadyState::Uninitialized;
+}
+
+// Exited (or already reaped by someone else) within the timeout; the exit
+// status is left in place so the pid, and with it the process group, cannot be
+// reused before we have signalled the group.
+bool WaitForExit(pid_t pid, std::chrono::steady_clock::duration timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    siginfo_t info{};
+    const int r = waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT);
+    if (r == 0 && info.si_pid == pid) return true;
+    if (r == -1 && errno != EINTR) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(2ms);
+  }
+}
+
+// Killed helpers may finish one last file operation after the signal, so an
+// attempt can fail with the directory not yet empty.
+void RemoveTree(const std::string& dir) {
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+    if (!ec && !fs::exists(dir, ec)) return;
+    std::this_thread::sleep_for(20ms);
+  }
+}
+
+}  // namespace
+
+std::string ChromiumSession::DefaultExecutable() { return "/usr/bin/chromium"; }
+
+ChromiumSession::ChromiumSession() = default;
+
+ChromiumSession::~ChromiumSession() { Close(); }
+
+std::unique_ptr<ChromiumSession> ChromiumSession::Start(std::string* error,
+                                                        const std::string& executable) {
+  std::string ignored;
+  if (!error) error = &ignored;
+  if (access(executable.c_str(), X_OK) != 0) {
+    *error = "no browser at " + executable + ": " + ErrnoText(errno);
+    return nullptr;
+  }
+  std::unique_ptr<ChromiumSession> session(new ChromiumSession);
+  if (!session->Launch(executable, error) || !session->Attach(error)) {
+    session->Close();
+    return nullptr;
+  }
+  return session;
+}
+
+bool ChromiumSession::Launch(const std::string& executable, std::string* error) {
+  std::error_code ec;
+  fs::path tmp = fs::temp_directory_path(ec);
+  if (ec) tmp = "/tmp";
+  std::string dir = (tmp / "palisade-browser-XXXXXX").string();
+  if (!mkdtemp(dir.data())) {
+    *error = "cannot create a profile directory in " + tmp.string() + ": " + ErrnoText(errno);
+    return false;
+  }
+  dir_ = dir;
+
+  int commands[2], replies[2];
+  if (pipe2(commands, O_CLOEXEC) != 0) {
+    *error = "cannot create a pipe: " + ErrnoText(errno);
+    return false;
+  }
+  Fd browser_reads(commands[0]), we_write(commands[1]);
+  if (pipe2(replies, O_CLOEXEC) != 0) {
+    *error = "cannot create a pipe: " + ErrnoText(errno);
+    return false;
+  }
+  Fd we_read(replies[0]), browser_writes(replies[1]);
+  const std::string log_path = dir_ + "/browser.log";
+  Fd log(open(log_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+  if (log.get() < 0 || !browser_reads.Raise() || !browser_writes.Raise() || !log.Raise()) {
+    *error = "cannot prepare the browser's descriptors: " + ErrnoText(errno);
+    return false;
+  }
+
+  const std::string profile = "--user-data-dir=" + dir_ + "/profile";
+  std::vector<std::string> args = {executable,
+                                   "--headless",
+                                   "--no-sandbox",
+                                   "--disable-gpu",
+                                   "--no-first-run",
+                                   "--disable-background-networking",
+                                   "--disable-component-update",
+                                   "--disable-sync",
+                                   "--disable-quic",
+                                   "--remote-debugging-pipe",
+                                   profile,
+                                   "about:blank"};
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, log.get(), 2);
+  posix_spawn_file_actions_adddup2(&actions, browser_reads.get(), 3);
+  posix_spawn_file_actions_adddup2(&actions, browser_writes.get(), 4);
+  // Whatever else the host process has open is not the browser's business.
+  posix_spawn_file_actions_addclosefrom_np(&actions, kFirstFreeFd);
+
+  // Own process group so Close() can signal every helper at once; default
+  // signal handling and an empty mask whatever the host has set.
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+  sigset_t none, all;
+  sigemptyset(&none);
+  sigfillset(&all);
+  posix_spawnattr_setsigmask(&attr, &none);
+  posix_spawnattr_setsigdefault(&attr, &all);
+  posix_spawnattr_setpgroup(&attr, 0);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK |
+                                      POSIX_SPAWN_SETSIGDEF);
+
+  pid_t pid = -1;
+  const int rc = posix_spawn(&pid, executable.c_str(), &actions, &attr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attr);
+  if (rc != 0) {
+    *error = "cannot start " + executable + ": " + ErrnoText(rc);
+    return false;
+  }
+  pid_ = pid;
+  pipe_ = std::make_unique<DevToolsPipe>(we_write.release(), we_read.release());
+  return true;
+}
+
+std::string ChromiumSession::StartFailure(const std::string& step) const {
+  siginfo_t info{};
+  const bool exited = waitid(P_PID, static_cast<id_t>(pid_), &info,
+                             WEXITED | WNOHANG | WNOWAIT) == 0 &&
+                      info.si_pid == pid_;
+  if (exited) {
+    std::string why = info.si_code == CLD_EXITED
+                          ? "exited with status " + std::to_string(info.si_status)
+                          : "was killed by signal " + std::to_string(info.si_status);
+    const std::string last = LastLine(dir_ + "/browser.log");
+    return "browser " + why + " during start-up" + (last.empty() ? "" : ": " + last);
+  }
+  if (pipe_->broken()) return "browser closed its DevTools pipe during " + step;
+  return "browser did not answer " + step + " in time";
+}
+
+bool ChromiumSession::Attach(std::string* error) {
+  auto targets = pipe_->Call("Target.getTargets", json::object(), "", kStartTimeout);
+  json* listed = ResultOf(targets);
+  if (!listed) {
+    *error = targets ? "Target.getTargets failed: " + ErrorOf(targets)
+                     : StartFailure("Target.getTargets");
+    return false;
+  }
+  std::string target_id;
+  const auto infos = listed->find("targetInfos");
+  if (infos != listed->end() && infos->is_array()) {
+    for (const auto& info : *infos) {
+      if (info.value("type", "") == "page" && info.contains("targetId") &&
+          info["targetId"].is_string()) {
+        target_id = info["targetId"].get<std::string>();
+        break;
+      }
+    }
+  }
+  if (target_id.empty()) {
+    // The start-up page may not exist yet, or the build opens none.
+    auto created =
+        pipe_->Call("Target.createTarget", {{"url", "about:blank"}}, "", kCommandTimeout);
+    json* made = ResultOf(created);
+    if (!made || !made->contains("targetId") || !(*made)["targetId"].is_string()) {
+      *error = created ? "Target.createTarget failed: " + ErrorOf(created)
+                       : StartFailure("Target.createTarget");
+      return false;
+    }
+    target_id = (*made)["targetId"].get<std::string>();
+  }
+  auto attached = pipe_->Call("Target.attachToTarget",
+                              {{"targetId", target_id}, {"flatten", true}}, "", kCommandTimeout);
+  json* session = ResultOf(attached);
+  if (!session || !session->contains("sessionId") || !(*session)["sessionId"].is_string()) {
+    *error = attached ? "Target.attachToTarget failed: " + ErrorOf(attached)
+                      : StartFailure("Target.attachToTarget");
+    return false;
+  }
+  session_id_ = (*session)["sessionId"].get<std::string>();
+  return true;
+}
+
+bool ChromiumSession::Navigate(const std::string& url) {
+  if (!pipe_ || session_id_.empty() || url.empty()) return false;
+  if (pending_navigation_ != 0) pipe_->Forget(pending_navigation_);
+  // The answer comes when the new document commits (or the navigation fails),
+  // which for a slow server can be long after this returns.
+  pending_navigation_ = pipe_->Send("Page.navigate", {{"url", url}}, session_id_, kCommandTimeout);
+  return pending_navigation_ != 0;
+}
+
+bool ChromiumSession::NavigationPending() {
+  if (pending_navigation_ == 0) return false;
+  if (!pipe_->broken() && !pipe_->Await(pending_navigation_, 0s) && !pipe_->broken()) return true;
+  pipe_->Forget(pending_navigation_);
+  pending_navigation_ = 0;
+  return false;
+}
+
+std::optional<std::string> ChromiumSession::EvaluateString(const char* expression) {
+  if (!pipe_ || session_id_.empty()) return std::nullopt;
+  auto value = Evaluate(*pipe_, session_id_, expression);
+  if (!value || !value->is_string()) return std::nullopt;
+  return std::move(value->get_ref<std::string&>());
+}
+
+ReadyState ChromiumSession::GetReadyState() {
+  if (!pipe_ || session_id_.empty()) return ReadyState::Uninitialized;
+  // Until the commit, document.readyState would describe the previous document.
+  if (NavigationPending()) return ReadyState::Loading;
+  const auto state = EvaluateString("document.readyState");
+  return state ? ParseReadyState(*state) : ReadyState::Uninitialized;
+}
+
+bool ChromiumSession::IsHtmlDocument() {
+  const auto type = EvaluateString("document.contentType");
+  return type && (*type == "text/html" || *type == "application/xhtml+xml");
+}
+
+std::optional<std::vector<Link>> ChromiumSession::GetLinks() {
+  if (!pipe_ || session_id_.empty()) return std::nullopt;
+  auto value = Evaluate(*pipe_, session_id_, kLinksScript);
+  if (!value || !value->is_array()) return std::nullopt;
+  std::vector<Link> links;
+  links.reserve(value->size());
+  for (auto& entry : *value) {
+    if (!entry.is_array() || entry.size() != 2 || !entry[0].is_string() || !entry[1].is_string()) {
+      return std::nullopt;
+    }
+    links.push_back({std::move(entry[0].get_ref<std::string&>()),
+                     std::move(entry[1].get_ref<std::string&>())});
+  }
+  return links;
+}
+
+void ChromiumSession::Close() {
+  if (pid_ > 0) {
+    if (pipe_ && !pipe_->broken()) pipe_->Send("Browser.close", nullptr, "", 200ms);
+    WaitForExit(pid_, kCloseGrace);
+    // Helpers outlive a browser that crashed, and a hung one ignores Browser.close.
+    kill(-pid_, SIGKILL);
+    while (waitpid(pid_, nullptr, 0) == -1 && errno == EINTR) {
+    }
+    pid_ = -1;
+  }
+  pipe_.reset();
+  session_id_.clear();
+  pending_navigation_ = 0;
+  if (!dir_.empty()) {
+    RemoveTree(dir_);
+    dir_.clear();
+  }
+}
+
+}  // namespace browser

@@ -1,0 +1,119 @@
+// Windows-style paths on POSIX, whole-file reads and atomic replacement.
+#include "hostrt32/os_files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace hostrt {
+namespace {
+
+std::string ErrnoText(const char* what, const std::string& path) {
+  return std::string(what) + " '" + path + "': " + std::strerror(errno);
+}
+
+bool WriteAll(int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t n = ::write(fd, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+}  // namespace
+
+std::string NativePath(const std::string& path) {
+  std::string native = path;
+  for (char& c : native) {
+    if (c == '\\') c = '/';
+  }
+  return native;
+}
+
+bool ReadWholeFile(const std::string& nativePath, std::string& contents, std::string& error, std::size_t maxBytes) {
+  contents.clear();
+  const int fd = ::open(nativePath.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    error = ErrnoText("cannot open", nativePath);
+    return false;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    error = "not a regular file '" + nativePath + "'";
+    ::close(fd);
+    return false;
+  }
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      error = ErrnoText("cannot read", nativePath);
+      ::close(fd);
+      return false;
+    }
+    if (n == 0) break;
+    if (contents.size() + static_cast<std::size_t>(n) > maxBytes) {
+      error = "file too large '" + nativePath + "'";
+      ::close(fd);
+      contents.clear();
+      return false;
+    }
+    contents.append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  return true;
+}
+
+bool ReplaceFileAtomically(const std::string& nativePath, const std::string& contents, unsigned mode,
+                           std::string& error) {
+  const std::string folder = FolderOf(nativePath);
+  std::string temp = nativePath + ".tmp-XXXXXX";
+  std::vector<char> name(temp.begin(), temp.end());
+  name.push_back('\0');
+  const int fd = ::mkstemp(name.data());
+  if (fd < 0) {
+    error = ErrnoText("cannot create a file in", folder);
+    return false;
+  }
+  temp.assign(name.data());
+  const bool written = ::fchmod(fd, mode) == 0 && WriteAll(fd, contents.data(), contents.size()) && ::fsync(fd) == 0;
+  const int savedErrno = errno;
+  const bool closed = ::close(fd) == 0;
+  if (!written || !closed) {
+    errno = written ? errno : savedErrno;
+    error = ErrnoText("cannot write", temp);
+    ::unlink(temp.c_str());
+    return false;
+  }
+  if (::rename(temp.c_str(), nativePath.c_str()) != 0) {
+    error = ErrnoText("cannot replace", nativePath);
+    ::unlink(temp.c_str());
+    return false;
+  }
+  // The rename itself must reach the disk before the save counts as done.
+  const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    ::fsync(dir);
+    ::close(dir);
+  }
+  return true;
+}
+
+}  // namespace hostrt

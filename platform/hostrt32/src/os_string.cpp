@@ -1,0 +1,91 @@
+// The counted OS strings.
+#include "hostrt32/hostrt32.h"
+
+#include "win32/kernel.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <new>
+
+OsStrControlInfo xtOsStrCommonEmptyStr = {0, 0, 1, {0, 0, 0, 0}};
+
+namespace {
+
+OsStrControlInfo* Control(const char* chars) {
+  return reinterpret_cast<OsStrControlInfo*>(const_cast<char*>(chars) - offsetof(OsStrControlInfo, chars));
+}
+
+bool IsShared(const char* chars) { return chars == xtOsStrCommonEmptyStr.chars; }
+
+char* EmptyChars() { return xtOsStrCommonEmptyStr.chars; }
+
+void AddHolder(char* chars) {
+  if (!IsShared(chars)) __atomic_add_fetch(&Control(chars)->refCount, 1, __ATOMIC_RELAXED);
+}
+
+void DropHolder(char* chars) {
+  if (IsShared(chars)) return;
+  OsStrControlInfo* block = Control(chars);
+  if (__atomic_sub_fetch(&block->refCount, 1, __ATOMIC_ACQ_REL) == 0) std::free(block);
+}
+
+// A new string holding `size` bytes; std::bad_alloc when it cannot be had.
+char* Allocate(const void* bytes, std::size_t size) {
+  if (size == 0) return EmptyChars();
+  constexpr std::size_t kHeader = offsetof(OsStrControlInfo, chars);
+  if (size >= std::numeric_limits<std::uint32_t>::max() - kHeader) throw std::bad_alloc();
+  auto* block = static_cast<OsStrControlInfo*>(std::malloc(kHeader + size + 1 < sizeof(OsStrControlInfo)
+                                                               ? sizeof(OsStrControlInfo)
+                                                               : kHeader + size + 1));
+  if (block == nullptr) throw std::bad_alloc();
+  block->refCount = 1;
+  block->length = static_cast<std::uint32_t>(size);
+  block->capacity = static_cast<std::uint32_t>(size + 1);
+  std::memcpy(block->chars, bytes, size);
+  block->chars[size] = 0;
+  return block->chars;
+}
+
+}  // namespace
+
+OsStr::OsStr() noexcept : mpchData(EmptyChars()) {}
+
+OsStr::OsStr(const OsStr& other) noexcept : mpchData(other.mpchData) { AddHolder(mpchData); }
+
+OsStr& OsStr::operator=(const OsStr& other) noexcept {
+  AddHolder(other.mpchData);
+  DropHolder(mpchData);
+  mpchData = other.mpchData;
+  return *this;
+}
+
+OsStr::~OsStr() { DropHolder(mpchData); }
+
+std::size_t OsStr::GetLength() const noexcept { return Control(mpchData)->length; }
+
+int OsStrMb::CompareNoCase(const char* mpszSrc) const noexcept {
+  return lstrcmpiA(mpchData, fpszOsStrCharArrayEmptyForNull(mpszSrc));
+}
+
+void xfvOsStrConstructByStrDataIgnoringNulls(OsStr* target, const OsStr* source) {
+  if (target == nullptr) return;
+  char* copy = source ? Allocate(source->mpchData, source->GetLength()) : EmptyChars();
+  DropHolder(target->mpchData);
+  target->mpchData = copy;
+}
+
+void xfvOsStrConstructFromBytes(OsStr* target, const void* bytes, std::size_t size) {
+  if (target == nullptr) return;
+  char* copy = bytes ? Allocate(bytes, size) : EmptyChars();
+  DropHolder(target->mpchData);
+  target->mpchData = copy;
+}
+
+void xfvOsStrDestruct(OsStr* handle) {
+  if (handle == nullptr) return;
+  DropHolder(handle->mpchData);
+  handle->mpchData = EmptyChars();
+}
+
+extern "C" const char* fpszOsStrCharArrayEmptyForNull(const char* mpszSrc) { return mpszSrc ? mpszSrc : ""; }

@@ -1,0 +1,72 @@
+// _com_error and the functions that raise it, on every platform.
+//
+// _com_issue_errorex attaches the thread's error information only when the object says, through
+// ISupportErrorInfo, that it sets error information for that interface (as Windows' compiler
+// support library does); otherwise stale information of another call is left alone.
+#pragma once
+
+#include "win32/com.h"
+#include "win32/comptr.h"
+
+#include <exception>
+#include <string>
+#include <utility>
+
+#if defined(_WIN32)
+#define PL_VISIBLE_TYPE
+#else
+#define PL_VISIBLE_TYPE __attribute__((visibility("default")))
+#endif
+
+class PL_VISIBLE_TYPE _com_error : public std::exception {
+ public:
+  // Takes over the reference to `info` unless `addRef` is set.
+  explicit _com_error(HRESULT hr, IErrorInfo* info = nullptr, bool addRef = false) noexcept : hr_(hr), info_(info) {
+    if (info_ && addRef) info_->AddRef();
+  }
+  _com_error(const _com_error& other) noexcept : _com_error(other.hr_, other.info_, true) {}
+  _com_error& operator=(const _com_error& other) noexcept {
+    if (other.info_) other.info_->AddRef();
+    if (info_) info_->Release();
+    hr_ = other.hr_;
+    info_ = other.info_;
+    return *this;
+  }
+  ~_com_error() override {
+    if (info_) info_->Release();
+  }
+
+  HRESULT Error() const noexcept { return hr_; }
+  // A new reference to the error information, or NULL.
+  IErrorInfo* ErrorInfo() const noexcept {
+    if (info_) info_->AddRef();
+    return info_;
+  }
+  // The description the object left, as UTF-16; empty when it left none.
+  std::u16string Description() const {
+    std::u16string text;
+    BSTR description = nullptr;
+    if (info_ && SUCCEEDED(info_->GetDescription(&description)) && description) text = description;
+    SysFreeString(description);
+    return text;
+  }
+  const char* what() const noexcept override { return "COM error"; }
+
+ private:
+  HRESULT hr_;
+  IErrorInfo* info_;
+};
+
+[[noreturn]] inline void _com_issue_error(HRESULT hr) { throw _com_error(hr); }
+
+[[noreturn]] inline void _com_issue_errorex(HRESULT hr, IUnknown* object, REFIID riid) {
+  IErrorInfo* info = nullptr;
+  if (object) {
+    CComPtr<ISupportErrorInfo> support;
+    if (SUCCEEDED(object->QueryInterface(IID_ISupportErrorInfo, reinterpret_cast<void**>(&support))) && support &&
+        support->InterfaceSupportsErrorInfo(riid) == S_OK) {
+      if (GetErrorInfo(0, &info) != S_OK) info = nullptr;
+    }
+  }
+  throw _com_error(hr, info);
+}

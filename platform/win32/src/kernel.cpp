@@ -1,0 +1,74 @@
+// lstrcmpiA, Sleep and the per-thread last error.
+#include "win32/kernel.h"
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+thread_local DWORD t_lastError = ERROR_SUCCESS;
+
+// Case folding of Windows-1252 letters: ASCII, Latin-1 (not the multiplication and division
+// signs) and the caron/ligature pairs of the 0x80..0x9F block.
+unsigned char FoldCase(unsigned char c) {
+  if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c - 32);
+  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<unsigned char>(c - 32);
+  switch (c) {
+    case 0x9A: return 0x8A;  // s caron
+    case 0x9C: return 0x8C;  // oe
+    case 0x9E: return 0x8E;  // z caron
+    case 0xFF: return 0x9F;  // y diaeresis
+    default: return c;
+  }
+}
+
+bool IsLetter(unsigned char c) {
+  const unsigned char f = FoldCase(c);
+  return (f >= 'A' && f <= 'Z') || (f >= 0xC0 && f <= 0xDE && f != 0xD7) || f == 0x8A || f == 0x8C ||
+         f == 0x8E || f == 0x9F || c == 0xDF || c == 0x83;
+}
+
+// Word-sort weight: symbols before digits before letters; within a class, the folded byte.
+int Weight(unsigned char c) {
+  const unsigned char f = FoldCase(c);
+  if (f >= '0' && f <= '9') return 0x100 + f;
+  if (IsLetter(c)) return 0x200 + f;
+  return f;
+}
+
+bool IsDeferred(unsigned char c) { return c == '-' || c == '\''; }
+
+int Sign(int v) { return v < 0 ? -1 : (v > 0 ? 1 : 0); }
+
+// Compares by weights, skipping hyphens and apostrophes when `skipDeferred` is set.
+int CompareWeights(const unsigned char* a, const unsigned char* b, bool skipDeferred) {
+  for (;;) {
+    if (skipDeferred) {
+      while (*a && IsDeferred(*a)) ++a;
+      while (*b && IsDeferred(*b)) ++b;
+    }
+    if (*a == 0 || *b == 0) return Sign(static_cast<int>(*a != 0) - static_cast<int>(*b != 0));
+    const int d = Weight(*a) - Weight(*b);
+    if (d != 0) return Sign(d);
+    ++a, ++b;
+  }
+}
+
+}  // namespace
+
+extern "C" DWORD WINAPI GetLastError() { return t_lastError; }
+extern "C" void WINAPI SetLastError(DWORD error) { t_lastError = error; }
+
+extern "C" void WINAPI Sleep(DWORD milliseconds) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+extern "C" int WINAPI lstrcmpiA(LPCSTR a, LPCSTR b) {
+  if (a == nullptr || b == nullptr) return a == b ? 0 : (a == nullptr ? -1 : 1);
+  const auto* ua = reinterpret_cast<const unsigned char*>(a);
+  const auto* ub = reinterpret_cast<const unsigned char*>(b);
+  // Hyphen and apostrophe weigh only when everything else is equal ("co-op" sorts next to "coop"
+  // but is not equal to it).
+  const int primary = CompareWeights(ua, ub, true);
+  return primary != 0 ? primary : CompareWeights(ua, ub, false);
+}

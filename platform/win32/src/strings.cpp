@@ -1,0 +1,54 @@
+// Narrow <-> UTF-16 conversions over the kernel32 functions, raising _com_error on failure.
+#include "win32/strings.h"
+
+#include <limits>
+
+namespace win32 {
+namespace {
+
+[[noreturn]] void RaiseLastError() {
+  const DWORD error = GetLastError();
+  _com_issue_error(error == ERROR_SUCCESS ? E_FAIL : HRESULT_FROM_WIN32(error));
+}
+
+void CheckLength(std::size_t size) {
+  if (size > static_cast<std::size_t>(std::numeric_limits<int>::max())) _com_issue_error(E_INVALIDARG);
+}
+
+}  // namespace
+
+std::u16string Widen(std::string_view text, UINT codePage) {
+  if (text.empty()) return {};
+  CheckLength(text.size());
+  const int size = static_cast<int>(text.size());
+  const int needed = MultiByteToWideChar(codePage, 0, text.data(), size, nullptr, 0);
+  if (needed <= 0) RaiseLastError();
+  std::u16string out(static_cast<std::size_t>(needed), u'\0');
+  if (MultiByteToWideChar(codePage, 0, text.data(), size, out.data(), needed) != needed) RaiseLastError();
+  return out;
+}
+
+std::string Narrow(std::u16string_view text, UINT codePage) {
+  if (text.empty()) return {};
+  CheckLength(text.size());
+  const int size = static_cast<int>(text.size());
+  const int needed = WideCharToMultiByte(codePage, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+  if (needed <= 0) RaiseLastError();
+  std::string out(static_cast<std::size_t>(needed), '\0');
+  if (WideCharToMultiByte(codePage, 0, text.data(), size, out.data(), needed, nullptr, nullptr) != needed) {
+    RaiseLastError();
+  }
+  return out;
+}
+
+std::u16string_view ToView(BSTR text) noexcept {
+  return text ? std::u16string_view(text, SysStringLen(text)) : std::u16string_view();
+}
+
+Bstr::Bstr(std::u16string_view text) {
+  CheckLength(text.size());
+  p_ = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+  if (p_ == nullptr) _com_issue_error(E_OUTOFMEMORY);
+}
+
+}  // namespace win32
