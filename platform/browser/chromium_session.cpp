@@ -11,6 +11,7 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -209,12 +210,30 @@ bool ChromiumSession::Launch(const std::string& executable, std::string* error) 
                                    "--disable-component-update",
                                    "--disable-sync",
                                    "--disable-quic",
+                                   // Its handler double-forks out of our process group and
+                                   // writes crash databases under $HOME.
+                                   "--disable-crashpad-for-testing",
                                    "--remote-debugging-pipe",
                                    profile,
                                    "about:blank"};
   std::vector<char*> argv;
   for (auto& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
+
+  // The browser's scratch files land in the session directory, so that they go
+  // with it even when the browser is killed.
+  const std::string scratch = dir_ + "/tmp";
+  if (mkdir(scratch.c_str(), 0700) != 0) {
+    *error = "cannot create " + scratch + ": " + ErrnoText(errno);
+    return false;
+  }
+  std::string tmpdir = "TMPDIR=" + scratch;
+  std::vector<char*> envp;
+  for (char** e = environ; *e; ++e) {
+    if (std::strncmp(*e, "TMPDIR=", 7) != 0) envp.push_back(*e);
+  }
+  envp.push_back(tmpdir.data());
+  envp.push_back(nullptr);
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
@@ -240,7 +259,7 @@ bool ChromiumSession::Launch(const std::string& executable, std::string* error) 
                                       POSIX_SPAWN_SETSIGDEF);
 
   pid_t pid = -1;
-  const int rc = posix_spawn(&pid, executable.c_str(), &actions, &attr, argv.data(), environ);
+  const int rc = posix_spawn(&pid, executable.c_str(), &actions, &attr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attr);
   if (rc != 0) {

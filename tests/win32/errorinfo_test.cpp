@@ -1,0 +1,146 @@
+// Per-thread error information and how _com_error carries it.
+#include "com_test_support.h"
+#include "test_widget.h"
+#include "win32/com_object.h"
+#include "win32/comerror.h"
+#include "win32/strings.h"
+
+#include <memory>
+
+namespace {
+
+constexpr GUID kSomeGuid = {0x12345678, 0x9ABC, 0xDEF0, {1, 2, 3, 4, 5, 6, 7, 8}};
+
+// Says it leaves error information for IWidget, and for nothing else.
+class Reporter final : public win32::ComObject<Reporter, IWidget, ISupportErrorInfo> {
+ public:
+  HRESULT STDMETHODCALLTYPE Answer(LONG*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) override {
+    return riid == IID_IWidget ? S_OK : S_FALSE;
+  }
+};
+class Silent final : public win32::ComObject<Silent, IWidget> {
+ public:
+  HRESULT STDMETHODCALLTYPE Answer(LONG*) override { return E_NOTIMPL; }
+};
+
+std::u16string Take(HRESULT (STDMETHODCALLTYPE IErrorInfo::*get)(BSTR*), IErrorInfo* info) {
+  win32::Bstr text;
+  EXPECT_EQ((info->*get)(text.out()), S_OK);
+  return std::u16string(text.view());
+}
+
+class ErrorInfoTest : public ComTest {};
+
+TEST_F(ErrorInfoTest, SetGetTransfersAndClears) {
+  CComPtr<ICreateErrorInfo> create;
+  ASSERT_EQ(CreateErrorInfo(&create), S_OK);
+  create->SetGUID(kSomeGuid);
+  create->SetSource(const_cast<LPOLESTR>(u"Source"));
+  create->SetDescription(const_cast<LPOLESTR>(u"Went \u00E9 wrong"));
+  create->SetHelpFile(nullptr);
+  create->SetHelpContext(77);
+  CComPtr<IErrorInfo> info;
+  ASSERT_EQ(create.QueryInterface(&info.p), S_OK);
+  create.Release();
+  EXPECT_EQ(SetErrorInfo(0, info), S_OK);
+  EXPECT_EQ(RefCount(info), 2u);  // ours and the thread's
+
+  IErrorInfo* taken = static_cast<IErrorInfo*>(kSentinel);
+  ASSERT_EQ(GetErrorInfo(0, &taken), S_OK);
+  EXPECT_EQ(taken, info.p);
+  EXPECT_EQ(RefCount(info), 2u);  // the thread's reference moved to us
+  taken->Release();
+  taken = static_cast<IErrorInfo*>(kSentinel);
+  EXPECT_EQ(GetErrorInfo(0, &taken), S_FALSE);
+  EXPECT_EQ(taken, nullptr);
+  EXPECT_EQ(GetErrorInfo(0, nullptr), E_INVALIDARG);
+
+  GUID guid = GUID_NULL;
+  DWORD context = 0;
+  EXPECT_EQ(info->GetGUID(&guid), S_OK);
+  EXPECT_EQ(guid, kSomeGuid);
+  EXPECT_EQ(Take(&IErrorInfo::GetSource, info), u"Source");
+  EXPECT_EQ(Take(&IErrorInfo::GetDescription, info), u"Went \u00E9 wrong");
+  EXPECT_EQ(Take(&IErrorInfo::GetHelpFile, info), u"");
+  EXPECT_EQ(info->GetHelpContext(&context), S_OK);
+  EXPECT_EQ(context, 77u);
+
+  // Replacing and clearing release the thread's reference; so does leaving COM.
+  SetErrorInfo(0, info);
+  SetErrorInfo(0, nullptr);
+  EXPECT_EQ(RefCount(info), 1u);
+  {
+    Apartment apartment;
+    SetErrorInfo(0, info);
+  }
+  EXPECT_EQ(RefCount(info), 1u);
+}
+
+TEST_F(ErrorInfoTest, IssueErrorExAttachesOnlyWhatTheObjectVouchesFor) {
+  CComPtr<IUnknown> reporter, silent;
+  ASSERT_EQ(Reporter::Create(IID_IUnknown, reinterpret_cast<void**>(&reporter)), S_OK);
+  ASSERT_EQ(Silent::Create(IID_IUnknown, reinterpret_cast<void**>(&silent)), S_OK);
+  const struct {
+    const char* name;
+    IUnknown* object;
+    IID iid;
+    bool attached;
+  } cases[] = {
+      {"supported interface", reporter, IID_IWidget, true},
+      {"other interface", reporter, IID_IDispatch, false},
+      {"no ISupportErrorInfo", silent, IID_IWidget, false},
+      {"no object", nullptr, IID_IWidget, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(win32::ReportError(E_ABORT, IID_IWidget, u"Widget", u"broke"), E_ABORT);
+    try {
+      _com_issue_errorex(E_ABORT, c.object, c.iid);
+    } catch (const _com_error& e) {
+      EXPECT_EQ(e.Error(), E_ABORT);
+      CComPtr<IErrorInfo> info;
+      info.Attach(e.ErrorInfo());
+      EXPECT_EQ(info != nullptr, c.attached);
+      EXPECT_EQ(e.Description(), c.attached ? u"broke" : u"");
+      if (info) {
+        GUID guid;
+        info->GetGUID(&guid);
+        EXPECT_EQ(guid, IID_IWidget);
+        EXPECT_EQ(Take(&IErrorInfo::GetSource, info), u"Widget");
+      }
+    }
+    // Attached information was taken from the thread; other information is left for its caller.
+    IErrorInfo* left = nullptr;
+    EXPECT_EQ(GetErrorInfo(0, &left), c.attached ? S_FALSE : S_OK);
+    if (left) left->Release();
+  }
+}
+
+TEST_F(ErrorInfoTest, ComErrorCopiesShareTheInformation) {
+  win32::ReportError(E_FAIL, IID_IWidget, u"Widget", u"kept alive");
+  IErrorInfo* raw = nullptr;
+  ASSERT_EQ(GetErrorInfo(0, &raw), S_OK);
+  const long live = ComDiagLiveObjects();
+  {
+    auto original = std::make_unique<_com_error>(E_FAIL, raw);  // takes our reference
+    EXPECT_EQ(RefCount(raw), 1u);
+    _com_error copy(*original);
+    EXPECT_EQ(RefCount(raw), 2u);
+    _com_error assigned(E_ABORT, raw, true);
+    assigned = copy;
+    _com_error& alias = assigned;
+    assigned = alias;
+    EXPECT_EQ(RefCount(raw), 3u);
+    original.reset();
+    EXPECT_EQ(copy.Description(), u"kept alive");
+    EXPECT_EQ(assigned.Error(), E_FAIL);
+    IErrorInfo* again = copy.ErrorInfo();
+    EXPECT_EQ(RefCount(raw), 3u);
+    again->Release();
+    EXPECT_EQ(ComDiagLiveObjects(), live);
+  }
+  EXPECT_EQ(ComDiagLiveObjects(), live - 1);
+}
+
+}  // namespace

@@ -1,0 +1,27 @@
+// The `palisade` command: shared pieces of its subcommands.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace cli {
+
+// Exit codes of every subcommand.
+enum ExitCode : int { kDone = 0, kFailed = 1, kNotFound = 2, kUsage = 64 };
+
+// A subcommand's action, run after parsing; returns the exit code.
+using Action = std::function<int()>;
+
+// Each group of subcommands registers itself here (one function per source file).
+void AddOptionsCommand(CLI::App& app, Action& action);
+
+// Prints "key=value" on stdout.
+void Print(const std::string& key, const std::string& value);
+void Print(const std::string& key, bool value);
+// One line on stderr.
+void Fail(const std::string& message);
+
+}  // namespace cli
