@@ -1,5 +1,5 @@
-// What every test of the runtime shares: a fixture proving nothing leaked, balanced COM
-// initialisation, and a counting IUnknown.
+// Shared by the runtime's tests: a fixture proving nothing leaked, balanced COM initialisation, and
+// an IUnknown that counts.
 #pragma once
 
 #include "win32/com.h"
@@ -8,26 +8,21 @@
 #include <gtest/gtest.h>
 
 #include <thread>
+#include <tuple>
 
-// Fails a test that leaves objects, BSTRs or COM initialisations behind.
 class ComTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    objects_ = ComDiagLiveObjects();
-    bstrs_ = ComDiagLiveBstrs();
-    inits_ = ComDiagApartmentInits();
-  }
-  void TearDown() override {
-    EXPECT_EQ(ComDiagLiveObjects(), objects_) << "COM objects leaked";
-    EXPECT_EQ(ComDiagLiveBstrs(), bstrs_) << "BSTRs leaked";
-    EXPECT_EQ(ComDiagApartmentInits(), inits_) << "CoInitialize not balanced";
-  }
+  void SetUp() override { before_ = Counters(); }
+  void TearDown() override { EXPECT_EQ(Counters(), before_) << "objects, BSTRs, CoInitialize count"; }
 
  private:
-  long objects_ = 0, bstrs_ = 0, inits_ = 0;
+  static std::tuple<long, long, long> Counters() {
+    return {ComDiagLiveObjects(), ComDiagLiveBstrs(), ComDiagApartmentInits()};
+  }
+  std::tuple<long, long, long> before_;
 };
 
-// One initialisation of the thread's COM, balanced on destruction when it succeeded (S_FALSE too).
+// Balanced on destruction whenever it succeeded, S_FALSE included.
 class Apartment {
  public:
   explicit Apartment(DWORD model = COINIT_APARTMENTTHREADED) : hr_(CoInitializeEx(nullptr, model)) {}
@@ -42,28 +37,18 @@ class Apartment {
   HRESULT hr_;
 };
 
-// Counts every call and never deletes itself, so tests can check references exactly.
+// Never deletes itself, so references can be checked exactly.
 struct CountingUnknown : IUnknown {
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    ++queries;
     *ppv = riid == IID_IUnknown ? this : nullptr;
-    if (*ppv == nullptr) return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
+    return *ppv ? (AddRef(), S_OK) : E_NOINTERFACE;
   }
-  ULONG STDMETHODCALLTYPE AddRef() override {
-    ++addRefs;
-    return ++refs;
-  }
-  ULONG STDMETHODCALLTYPE Release() override {
-    ++releases;
-    return --refs;
-  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++addRefs, ++refs; }
+  ULONG STDMETHODCALLTYPE Release() override { return ++releases, --refs; }
   ULONG refs = 1;
-  int addRefs = 0, releases = 0, queries = 0;
+  int addRefs = 0, releases = 0;
 };
 
-// The current reference count of a COM object, left unchanged.
 inline ULONG RefCount(IUnknown* object) {
   object->AddRef();
   return object->Release();

@@ -1,8 +1,7 @@
-// Per-thread error information and how _com_error carries it.
+// Per-thread error information, and how _com_error carries it.
 #include "com_test_support.h"
 #include "test_widget.h"
 #include "win32/com_object.h"
-#include "win32/comerror.h"
 #include "win32/strings.h"
 
 #include <memory>
@@ -11,7 +10,7 @@ namespace {
 
 constexpr GUID kSomeGuid = {0x12345678, 0x9ABC, 0xDEF0, {1, 2, 3, 4, 5, 6, 7, 8}};
 
-// Says it leaves error information for IWidget, and for nothing else.
+// Vouches for error information on IWidget only.
 class Reporter final : public win32::ComObject<Reporter, IWidget, ISupportErrorInfo> {
  public:
   HRESULT STDMETHODCALLTYPE Answer(LONG*) override { return E_NOTIMPL; }
@@ -24,7 +23,7 @@ class Silent final : public win32::ComObject<Silent, IWidget> {
   HRESULT STDMETHODCALLTYPE Answer(LONG*) override { return E_NOTIMPL; }
 };
 
-std::u16string Take(HRESULT (STDMETHODCALLTYPE IErrorInfo::*get)(BSTR*), IErrorInfo* info) {
+std::u16string Text(HRESULT (STDMETHODCALLTYPE IErrorInfo::*get)(BSTR*), IErrorInfo* info) {
   win32::Bstr text;
   EXPECT_EQ((info->*get)(text.out()), S_OK);
   return std::u16string(text.view());
@@ -44,12 +43,12 @@ TEST_F(ErrorInfoTest, SetGetTransfersAndClears) {
   ASSERT_EQ(create.QueryInterface(&info.p), S_OK);
   create.Release();
   EXPECT_EQ(SetErrorInfo(0, info), S_OK);
-  EXPECT_EQ(RefCount(info), 2u);  // ours and the thread's
+  EXPECT_EQ(RefCount(info), 2u);
 
   IErrorInfo* taken = static_cast<IErrorInfo*>(kSentinel);
   ASSERT_EQ(GetErrorInfo(0, &taken), S_OK);
   EXPECT_EQ(taken, info.p);
-  EXPECT_EQ(RefCount(info), 2u);  // the thread's reference moved to us
+  EXPECT_EQ(RefCount(info), 2u);  // the thread's reference was handed over, not copied
   taken->Release();
   taken = static_cast<IErrorInfo*>(kSentinel);
   EXPECT_EQ(GetErrorInfo(0, &taken), S_FALSE);
@@ -60,13 +59,14 @@ TEST_F(ErrorInfoTest, SetGetTransfersAndClears) {
   DWORD context = 0;
   EXPECT_EQ(info->GetGUID(&guid), S_OK);
   EXPECT_EQ(guid, kSomeGuid);
-  EXPECT_EQ(Take(&IErrorInfo::GetSource, info), u"Source");
-  EXPECT_EQ(Take(&IErrorInfo::GetDescription, info), u"Went \u00E9 wrong");
-  EXPECT_EQ(Take(&IErrorInfo::GetHelpFile, info), u"");
+  EXPECT_EQ(Text(&IErrorInfo::GetSource, info), u"Source");
+  EXPECT_EQ(Text(&IErrorInfo::GetDescription, info), u"Went \u00E9 wrong");
+  EXPECT_EQ(Text(&IErrorInfo::GetHelpFile, info), u"");
   EXPECT_EQ(info->GetHelpContext(&context), S_OK);
   EXPECT_EQ(context, 77u);
 
-  // Replacing and clearing release the thread's reference; so does leaving COM.
+  // Replacing, clearing and leaving COM each release the thread's reference.
+  SetErrorInfo(0, info);
   SetErrorInfo(0, info);
   SetErrorInfo(0, nullptr);
   EXPECT_EQ(RefCount(info), 1u);
@@ -87,7 +87,7 @@ TEST_F(ErrorInfoTest, IssueErrorExAttachesOnlyWhatTheObjectVouchesFor) {
     IID iid;
     bool attached;
   } cases[] = {
-      {"supported interface", reporter, IID_IWidget, true},
+      {"vouched-for interface", reporter, IID_IWidget, true},
       {"other interface", reporter, IID_IDispatch, false},
       {"no ISupportErrorInfo", silent, IID_IWidget, false},
       {"no object", nullptr, IID_IWidget, false},
@@ -101,19 +101,15 @@ TEST_F(ErrorInfoTest, IssueErrorExAttachesOnlyWhatTheObjectVouchesFor) {
       EXPECT_EQ(e.Error(), E_ABORT);
       CComPtr<IErrorInfo> info;
       info.Attach(e.ErrorInfo());
-      EXPECT_EQ(info != nullptr, c.attached);
+      ASSERT_EQ(info != nullptr, c.attached);
       EXPECT_EQ(e.Description(), c.attached ? u"broke" : u"");
-      if (info) {
-        GUID guid;
-        info->GetGUID(&guid);
-        EXPECT_EQ(guid, IID_IWidget);
-        EXPECT_EQ(Take(&IErrorInfo::GetSource, info), u"Widget");
-      }
+      GUID guid = GUID_NULL;
+      if (info) info->GetGUID(&guid);
+      EXPECT_EQ(guid, c.attached ? IID_IWidget : GUID_NULL);
     }
-    // Attached information was taken from the thread; other information is left for its caller.
-    IErrorInfo* left = nullptr;
+    // Attached information was taken from the thread; any other is left for its own caller.
+    CComPtr<IErrorInfo> left;
     EXPECT_EQ(GetErrorInfo(0, &left), c.attached ? S_FALSE : S_OK);
-    if (left) left->Release();
   }
 }
 
@@ -124,7 +120,6 @@ TEST_F(ErrorInfoTest, ComErrorCopiesShareTheInformation) {
   const long live = ComDiagLiveObjects();
   {
     auto original = std::make_unique<_com_error>(E_FAIL, raw);  // takes our reference
-    EXPECT_EQ(RefCount(raw), 1u);
     _com_error copy(*original);
     EXPECT_EQ(RefCount(raw), 2u);
     _com_error assigned(E_ABORT, raw, true);
@@ -135,9 +130,9 @@ TEST_F(ErrorInfoTest, ComErrorCopiesShareTheInformation) {
     original.reset();
     EXPECT_EQ(copy.Description(), u"kept alive");
     EXPECT_EQ(assigned.Error(), E_FAIL);
-    IErrorInfo* again = copy.ErrorInfo();
+    CComPtr<IErrorInfo> again;
+    again.Attach(copy.ErrorInfo());
     EXPECT_EQ(RefCount(raw), 3u);
-    again->Release();
     EXPECT_EQ(ComDiagLiveObjects(), live);
   }
   EXPECT_EQ(ComDiagLiveObjects(), live - 1);

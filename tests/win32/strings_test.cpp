@@ -35,7 +35,7 @@ TEST(ConversionTest, Table) {
       {"undefined 0x90 is no error", true, CP_ACP, MB_ERR_INVALID_CHARS, false, "\x90", u"\u0090", 1, 16, 1, 0,
        kNoPointer},
       {"UTF-8 with a supplementary character", true, CP_UTF8, 0, false, "J\xC3\xB6rg\xF0\x9F\x98\x80",
-       u"J\u00F6rg\U0001F600", -1 + 10, 16, 6, 0, kNoPointer},
+       u"J\u00F6rg\U0001F600", 9, 16, 6, 0, kNoPointer},
       {"invalid UTF-8 becomes U+FFFD", true, CP_UTF8, 0, false, "a\xFF\xC0\x80\xED\xA0\x80z",
        u"a\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFDz", 8, 16, 8, 0, kNoPointer},
       {"invalid UTF-8 refused", true, CP_UTF8, MB_ERR_INVALID_CHARS, false, "a\xFF", u"", 2, 16, 0,
@@ -65,18 +65,26 @@ TEST(ConversionTest, Table) {
       std::u16string out(32, u'#');
       result = MultiByteToWideChar(c.codePage, c.flags, c.nullSource ? nullptr : c.narrow.data(), c.srcLen,
                                    c.dstLen ? out.data() : nullptr, c.dstLen);
-      if (result > 0 && c.dstLen > 0) EXPECT_EQ(out.substr(0, result), c.wide);
+      if (result > 0 && c.dstLen > 0) {
+        EXPECT_EQ(out.substr(0, result), c.wide);
+      }
     } else {
       std::string out(32, '#');
       BOOL used = 2;
       result = WideCharToMultiByte(c.codePage, c.flags, c.nullSource ? nullptr : c.wide.data(), c.srcLen,
                                    c.dstLen ? out.data() : nullptr, c.dstLen, nullptr,
                                    c.used == kNoPointer ? nullptr : &used);
-      if (result > 0 && c.dstLen > 0) EXPECT_EQ(out.substr(0, result), c.narrow);
-      if (result > 0 && c.used != kNoPointer) EXPECT_EQ(used, c.used);
+      if (result > 0 && c.dstLen > 0) {
+        EXPECT_EQ(out.substr(0, result), c.narrow);
+      }
+      if (result > 0 && c.used != kNoPointer) {
+        EXPECT_EQ(used, c.used);
+      }
     }
     EXPECT_EQ(result, c.result);
-    if (result == 0) EXPECT_EQ(GetLastError(), c.error);
+    if (result == 0) {
+      EXPECT_EQ(GetLastError(), c.error);
+    }
   }
 }
 

@@ -36,9 +36,8 @@ BSTR AllocateBytes(const void* data, UINT byteLength) {
   } else {
     std::memset(chars, 0, byteLength);
   }
-  // Two zero bytes after the data keep even an odd byte length NUL-terminated as a string.
-  chars[byteLength] = 0;
-  chars[byteLength + 1] = 0;
+  // Zeroes through the next whole character, so that an odd byte length too ends in a NUL OLECHAR.
+  std::memset(chars + byteLength, 0, sizeof(OLECHAR) + 1);
   ++g_liveBstrs;
   return reinterpret_cast<BSTR>(chars);
 }
@@ -83,7 +82,9 @@ extern "C" void WINAPI VariantInit(VARIANTARG* v) {
 extern "C" HRESULT WINAPI VariantClear(VARIANTARG* v) {
   if (v == nullptr) return E_INVALIDARG;
   const VARTYPE type = v->vt & VT_TYPEMASK;
-  if ((v->vt & ~(VT_TYPEMASK | VT_BYREF)) != 0 || type > VT_UINT || (type >= 14 && type <= 15)) {
+  // As Windows: VT_DECIMAL (14) is valid, 15 is not, nor is a reference to EMPTY or NULL.
+  if ((v->vt & ~(VT_TYPEMASK | VT_BYREF)) != 0 || type > VT_UINT || type == 15 ||
+      ((v->vt & VT_BYREF) != 0 && type <= VT_NULL)) {
     return DISP_E_BADVARTYPE;
   }
   if ((v->vt & VT_BYREF) == 0) {

@@ -2,6 +2,10 @@
 #include "win32/com_object.h"
 #include "win32/strings.h"
 
+_com_error::~_com_error() {
+  if (info_) info_->Release();
+}
+
 namespace {
 
 thread_local IErrorInfo* t_errorInfo = nullptr;

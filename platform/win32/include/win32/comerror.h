@@ -12,10 +12,15 @@
 #include <string>
 #include <utility>
 
+// Elsewhere than Windows the destructor is the key function, defined in the runtime: the type
+// information then lives in one shared object, and a _com_error thrown in a component is caught by
+// the library that called it without each module exporting its own copy.
 #if defined(_WIN32)
 #define PL_VISIBLE_TYPE
+#define PL_COM_ERROR_DTOR_INLINE 1
 #else
 #define PL_VISIBLE_TYPE __attribute__((visibility("default")))
+#define PL_COM_ERROR_DTOR_INLINE 0
 #endif
 
 class PL_VISIBLE_TYPE _com_error : public std::exception {
@@ -32,9 +37,13 @@ class PL_VISIBLE_TYPE _com_error : public std::exception {
     info_ = other.info_;
     return *this;
   }
+#if PL_COM_ERROR_DTOR_INLINE
   ~_com_error() override {
     if (info_) info_->Release();
   }
+#else
+  ~_com_error() override;
+#endif
 
   HRESULT Error() const noexcept { return hr_; }
   // A new reference to the error information, or NULL.

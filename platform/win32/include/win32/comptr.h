@@ -7,6 +7,7 @@
 #include "win32/com.h"
 #include "win32/iid.h"
 
+#include <memory>
 #include <utility>
 
 template <class T>
@@ -28,7 +29,7 @@ class CComPtr {
   }
   CComPtr& operator=(const CComPtr& other) noexcept { return *this = other.p; }
   CComPtr& operator=(CComPtr&& other) noexcept {
-    if (this != &other) {
+    if (this != std::addressof(other)) {  // operator& would release `other`
       T* old = std::exchange(p, std::exchange(other.p, nullptr));
       if (old) old->Release();
     }
