@@ -2,6 +2,7 @@
 #pragma once
 
 #include "win32/comptr.h"
+#include "win32/strings.h"
 
 namespace frame {
 
@@ -19,6 +20,16 @@ CComPtr<T> CreateByProgId(const OLECHAR* progId) noexcept {
     }
   }
   return object;
+}
+
+// The same for a ProgID in narrow text; a ProgID that cannot be converted gives an empty pointer.
+template <class T>
+CComPtr<T> CreateByProgId(const char* progId) noexcept {
+  try {
+    return CreateByProgId<T>(win32::Widen(progId, CP_ACP).c_str());
+  } catch (...) {
+    return {};
+  }
 }
 
 }  // namespace frame

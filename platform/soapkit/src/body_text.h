@@ -1,0 +1,26 @@
+// Text bodies before pugixml sees them: which encoding the bytes are in, whether they hold a NUL
+// character that pugixml would silently stop at, and the windows-1252 -> UTF-8 conversion.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace soapkit {
+
+enum class BodyEncoding { kUtf8, kWindows1252, kUtf16Le, kUtf16Be, kUtf32Le, kUtf32Be };
+
+// From a byte-order mark; else from the width that a leading '<' shows; else from the encoding
+// that an XML declaration names (the windows-1252 labels of the WHATWG encoding standard, which
+// include the Latin-1 and ASCII ones); else UTF-8.
+BodyEncoding DetectEncoding(const unsigned char* data, std::size_t size);
+
+// Bytes per code unit.
+std::size_t UnitSize(BodyEncoding encoding);
+
+// true when a code unit is 0, or a character reference names U+0000 ("&#0;", "&#x00;").
+bool HasNulCharacter(const unsigned char* data, std::size_t size, BodyEncoding encoding);
+
+// `data` (windows-1252) as UTF-8 in `out`. Raises std::bad_alloc when memory runs out.
+void Windows1252ToUtf8(const unsigned char* data, std::size_t size, std::string& out);
+
+}  // namespace soapkit
