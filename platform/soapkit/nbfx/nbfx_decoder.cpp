@@ -564,7 +564,7 @@ void Check(bool ok) {
 
 void Decoder::Fail(const std::string& why) const {
   char head[64];
-  if (record_ == kNoRecord) {
+  if (record_ >= static_cast<size_t>(end_ - begin_)) {  // no record, or it would start at the end
     std::snprintf(head, sizeof head, "at offset %zu: ", Offset());
   } else {
     std::snprintf(head, sizeof head, "at offset %zu, record 0x%02X: ", record_,
