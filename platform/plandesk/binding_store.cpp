@@ -1,0 +1,139 @@
+#include "binding_store.h"
+
+#include "hostrt32/os_files.h"
+#include "safe_file_name.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <mutex>
+
+namespace plandesk {
+namespace {
+
+constexpr DWORD kErrorPathNotFound = 3;
+constexpr DWORD kErrorInvalidData = 13;
+constexpr DWORD kErrorDirectory = 267;
+// A configuration of a few bindings is a few kilobytes; anything this large is not one of ours.
+constexpr std::size_t kMaxFileBytes = std::size_t(16) << 20;
+
+// Comments, declaration, processing instructions and doctype are kept. Parsing as a fragment lets
+// text and elements beside the root show as nodes, which pugixml would otherwise drop silently.
+constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_comments | pugi::parse_declaration |
+                                   pugi::parse_pi | pugi::parse_doctype | pugi::parse_fragment;
+
+// One read-merge-write at a time in this process, so that two stores never lose each other's binding.
+std::mutex g_storeMutex;
+
+StoreOutcome Failure(HRESULT hr, std::string reason) { return {hr, false, std::move(reason)}; }
+
+std::string Quoted(const std::string& path) { return "'" + path + "'"; }
+
+std::string ErrnoReason(const char* what, const std::string& path) {
+  return std::string(what) + " " + Quoted(path) + ": " + std::strerror(errno);
+}
+
+StoreOutcome CheckFolder(const std::string& folder) {
+  struct stat st {};
+  if (::stat(folder.c_str(), &st) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR) {
+      return Failure(HRESULT_FROM_WIN32(kErrorPathNotFound), "the script folder " + Quoted(folder) + " does not exist");
+    }
+    return Failure(E_FAIL, ErrnoReason("cannot examine the script folder", folder));
+  }
+  if (!S_ISDIR(st.st_mode)) {
+    return Failure(HRESULT_FROM_WIN32(kErrorDirectory), "the script folder " + Quoted(folder) + " is not a folder");
+  }
+  if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0) {
+    return Failure(E_ACCESSDENIED, ErrnoReason("cannot write in the script folder", folder));
+  }
+  return {};
+}
+
+// Outside the root element XML allows only the declaration (first), a doctype, comments and
+// processing instructions; pugixml accepts more, and writing such a file back would lose it.
+bool HasWellFormedTopLevel(const pugi::xml_document& document) {
+  int elements = 0;
+  for (const pugi::xml_node node : document.children()) {
+    switch (node.type()) {
+      case pugi::node_element:
+        ++elements;
+        break;
+      case pugi::node_declaration:
+        if (node != document.first_child()) return false;
+        break;
+      case pugi::node_pcdata:
+      case pugi::node_cdata:
+        return false;
+      default:
+        break;
+    }
+  }
+  return elements <= 1;
+}
+
+// Loads an existing configuration into `document`; `exists` false when there is none.
+StoreOutcome LoadExisting(const std::string& path, pugi::xml_document& document, bool& exists) {
+  exists = false;
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    if (errno == ENOENT) return {};
+    return Failure(E_FAIL, ErrnoReason("cannot examine the configuration", path));
+  }
+  if (!S_ISREG(st.st_mode)) {
+    return Failure(E_ACCESSDENIED, "the configuration " + Quoted(path) + " is not a regular file");
+  }
+  exists = true;
+  std::string contents, error;
+  if (!hostrt::ReadWholeFile(path, contents, error, kMaxFileBytes)) return Failure(E_FAIL, error);
+  // pugixml ends a document at a NUL byte, which XML never holds: refuse it rather than read less.
+  pugi::xml_parse_result parsed;
+  if (contents.find('\0') != std::string::npos) {
+    parsed.status = pugi::status_bad_pcdata;
+    parsed.offset = static_cast<std::ptrdiff_t>(contents.find('\0'));
+  } else {
+    parsed = document.load_buffer(contents.data(), contents.size(), kParseOptions);
+  }
+  if (!parsed) {
+    return Failure(HRESULT_FROM_WIN32(kErrorInvalidData),
+                   "the configuration " + Quoted(path) + " is not well-formed XML (" + parsed.description() +
+                       " at byte " + std::to_string(parsed.offset) + "); it was left as it is");
+  }
+  if (!HasWellFormedTopLevel(document)) {
+    return Failure(HRESULT_FROM_WIN32(kErrorInvalidData),
+                   "the configuration " + Quoted(path) +
+                       " is not well-formed XML (text or a second element beside the root); it was left as it is");
+  }
+  return {};
+}
+
+}  // namespace
+
+StoreOutcome StoreBinding(const std::string& scriptFolder, std::u16string_view serviceName, const std::string& port,
+                          const BindingValues& values, bool createIfMissing) {
+  if (scriptFolder.empty()) return Failure(E_INVALIDARG, "no script folder was given");
+  const std::string folder = hostrt::NativePath(scriptFolder);
+  if (StoreOutcome checked = CheckFolder(folder); FAILED(checked.hr)) return checked;
+  const std::string path = folder + (folder.back() == '/' ? "" : "/") + SafeFileName(serviceName);
+
+  std::lock_guard<std::mutex> lock(g_storeMutex);
+  pugi::xml_document document;
+  bool exists = false;
+  if (StoreOutcome loaded = LoadExisting(path, document, exists); FAILED(loaded.hr)) return loaded;
+  if (!exists && !createIfMissing) return {};
+
+  std::string error;
+  if (!PutBinding(document, port, values, error)) {
+    return Failure(HRESULT_FROM_WIN32(kErrorInvalidData),
+                   "the file " + Quoted(path) + " is not a configuration (" + error + "); it was left as it is");
+  }
+  if (!hostrt::ReplaceFileAtomically(path, RenderDocument(document), kConfigurationFileMode, error)) {
+    return Failure(E_FAIL, error);
+  }
+  return {S_OK, true, {}};
+}
+
+}  // namespace plandesk

@@ -1,0 +1,93 @@
+#include "utilities_object.h"
+
+#include "binding_store.h"
+#include "win32/strings.h"
+
+namespace plandesk {
+namespace {
+
+using Settings = PlanDesk::IPersistSilverlightConfigurationSettings;
+
+struct SettingsField {
+  const char* name;
+  HRESULT (STDMETHODCALLTYPE Settings::*get)(BSTR*);
+  std::string BindingValues::*member;
+};
+
+constexpr SettingsField kSettingsFields[] = {
+    {"message encoding", &Settings::raw_get_MessageEncoding, &BindingValues::messageEncoding},
+    {"transport", &Settings::raw_get_Transport, &BindingValues::transport},
+    {"addressing version", &Settings::raw_get_AddressingVersion, &BindingValues::addressingVersion},
+    {"authentication mode", &Settings::raw_get_AuthenticationMode, &BindingValues::authenticationMode},
+    {"user name", &Settings::raw_get_UserName, &BindingValues::userName},
+    {"password", &Settings::raw_get_Password, &BindingValues::password},
+};
+
+HRESULT Fail(HRESULT hr, const std::string& reason) {
+  return win32::ReportError(hr, PlanDesk::IID_IPersistSilverlightPalisades, PlanDesk::kProgIdSilverlightPalisades,
+                            win32::Widen(reason, CP_UTF8));
+}
+
+// XML 1.0 has no way to write these, not even as character references.
+bool XmlCanCarry(std::u16string_view text) {
+  for (const char16_t c : text) {
+    if ((c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') || c == 0xFFFE || c == 0xFFFF) return false;
+  }
+  return true;
+}
+
+HRESULT ToXmlText(std::u16string_view text, const char* what, std::string& utf8) {
+  if (!XmlCanCarry(text)) {
+    return Fail(E_INVALIDARG, std::string("the ") + what + " holds a control character that XML cannot carry");
+  }
+  utf8 = win32::Narrow(text, CP_UTF8);
+  return S_OK;
+}
+
+// Reads through the interface, so that any implementation of the settings can be stored.
+HRESULT ReadSettings(Settings* settings, BindingValues& values) {
+  for (const SettingsField& field : kSettingsFields) {
+    win32::Bstr text;
+    if (const HRESULT hr = (settings->*field.get)(text.out()); FAILED(hr)) {
+      return Fail(hr, std::string("the settings object did not give its ") + field.name);
+    }
+    if (const HRESULT hr = ToXmlText(text.view(), field.name, values.*field.member); FAILED(hr)) return hr;
+  }
+  return S_OK;
+}
+
+}  // namespace
+
+HRESULT ConfigurationUtilities::InterfaceSupportsErrorInfo(REFIID riid) {
+  return riid == PlanDesk::IID_IPersistSilverlightPalisades ? S_OK : S_FALSE;
+}
+
+HRESULT ConfigurationUtilities::raw_StoreConfigurationToFile(Settings* ConfigurationSettings, BSTR serviceName,
+                                                             BSTR scriptPath, VARIANT_BOOL createIfMissing,
+                                                             BSTR portName, VARIANT_BOOL* result) {
+  // A caller that looks for error information after a failure must not find an older call's.
+  SetErrorInfo(0, nullptr);
+  return win32::ComBoundary([&]() -> HRESULT {
+    if (result == nullptr) return Fail(E_POINTER, "no place for the result was given");
+    *result = VARIANT_FALSE;
+    if (ConfigurationSettings == nullptr) return Fail(E_POINTER, "no settings object was given");
+
+    BindingValues values;
+    if (const HRESULT hr = ReadSettings(ConfigurationSettings, values); FAILED(hr)) return hr;
+    std::string port;
+    if (const HRESULT hr = ToXmlText(win32::ToView(portName), "port name", port); FAILED(hr)) return hr;
+    const std::u16string_view folder = win32::ToView(scriptPath);
+    // The path goes to the system as a C string: a NUL would silently name another folder.
+    if (folder.find(u'\0') != std::u16string_view::npos) {
+      return Fail(E_INVALIDARG, "the script folder path holds a NUL character");
+    }
+
+    const StoreOutcome outcome =
+        StoreBinding(win32::Narrow(folder, CP_UTF8), win32::ToView(serviceName), port, values, createIfMissing != 0);
+    if (FAILED(outcome.hr)) return Fail(outcome.hr, outcome.reason);
+    *result = outcome.stored ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
+  });
+}
+
+}  // namespace plandesk

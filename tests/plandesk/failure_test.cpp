@@ -1,0 +1,196 @@
+// Hostile and broken input: unsafe service names, bad folders, damaged files, NULL pointers.
+#include "plandesk_test_support.h"
+
+#include "win32/com_object.h"
+
+#include <unistd.h>
+
+namespace plandesk_test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class PlanDeskFailure : public PlanDeskTest {
+ protected:
+  // A failed store: failure HRESULT, VARIANT_FALSE, and error information mentioning `reason`.
+  void ExpectRefused(const StoreCall& call, const std::string& reason) {
+    EXPECT_TRUE(FAILED(call.hr)) << std::hex << call.hr;
+    EXPECT_EQ(call.result, VARIANT_FALSE);
+    const std::string description = TakeErrorDescription();
+    EXPECT_NE(description.find(reason), std::string::npos) << description;
+  }
+};
+
+bool IsReadableFileName(const std::string& name) {
+  if (name.empty() || name.size() > 200 || name[0] == '.' || name[0] == ' ') return false;
+  for (const unsigned char c : name) {
+    if (c < 0x20 || c == 0x7F || c == '/' || c == '\\') return false;
+  }
+  return true;
+}
+
+TEST_F(PlanDeskFailure, UnsafeServiceNamesLandInsideTheScriptFolder) {
+  const std::u16string names[] = {
+      u"../escaped",
+      u"..\\..\\escaped",
+      u"/etc/passwd",
+      u"..",
+      u".",
+      u" . ",
+      u".hidden",
+      u"trailing. . ",
+      u"line\nbreak\ttab\x1b[31m",
+      std::u16string(u"nul\0inside", 10),
+      u"<>:\"|?*",
+      u"CON",
+      u"nul.txt",
+      u"Com1",
+      u"LPT9.config",
+      u"\u202Egnp.exe",
+      u"half \xD800 surrogate",
+      std::u16string(10000, u's'),
+      std::u16string(5000, u'\u00E9'),
+  };
+  const std::vector<std::string> outside = FolderEntries(folder_.parent_path());
+  for (const std::u16string& name : names) {
+    SCOPED_TRACE(Utf8(name.substr(0, 40)));
+    const StoreCall call = Store(Values{}, name);
+    ASSERT_EQ(call.hr, S_OK);
+    ASSERT_EQ(call.result, VARIANT_TRUE);
+    const fs::path file = ConfigFile(name);
+    EXPECT_EQ(file.parent_path(), folder_);
+    EXPECT_TRUE(IsReadableFileName(file.filename().string())) << file.filename();
+    EXPECT_TRUE(ReadBinding(file).found);
+  }
+  EXPECT_EQ(FolderEntries(folder_).size(), std::size(names)) << "two names shared a file";
+  EXPECT_EQ(FolderEntries(folder_.parent_path()), outside) << "something was written outside the script folder";
+}
+
+TEST_F(PlanDeskFailure, BadScriptFolderIsRefusedWithAReason) {
+  WriteFileBytes(folder_ / "plain-file", "x");
+  const struct {
+    std::string folder;
+    const char* reason;
+  } cases[] = {
+      {(folder_ / "absent").string(), "does not exist"},
+      {(folder_ / "absent" / "deeper").string(), "does not exist"},
+      {(folder_ / "plain-file").string(), "is not a folder"},
+      {(folder_ / "plain-file" / "below").string(), "does not exist"},
+      {"", "no script folder"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.folder);
+    ExpectRefused(Store(Values{}, u"Calculator", c.folder), c.reason);
+  }
+  EXPECT_EQ(FolderEntries(folder_), std::vector<std::string>{"plain-file"});
+}
+
+TEST_F(PlanDeskFailure, FolderThatCannotBeWrittenIsRefusedWithAReason) {
+  // Permission bits do not stop root; a folder of the process file system stops everyone.
+  std::string folder = "/proc";
+  if (geteuid() != 0) {
+    fs::permissions(folder_, fs::perms(0500));
+    folder = folder_.string();
+  }
+  ExpectRefused(Store(Values{}, u"Calculator", folder), "cannot");
+}
+
+TEST_F(PlanDeskFailure, DamagedExistingFileIsLeftAsItIs) {
+  const std::string damaged[] = {
+      "<configuration><system.serviceModel>",
+      "<configuration><bindings></configuration>",
+      "not xml at all",
+      "<configuration/>trailing text",
+      "<configuration/><configuration/>",
+      "<appSettings><add key='k'/></appSettings>",
+      std::string("\x00\x01\x02garbage", 10),
+  };
+  for (const std::string& bytes : damaged) {
+    SCOPED_TRACE(bytes);
+    WriteFileBytes(ConfigFile(u"Calculator"), bytes);
+    ExpectRefused(Store(Values{}), "left as it is");
+    EXPECT_EQ(ReadFileBytes(ConfigFile(u"Calculator")), bytes);
+  }
+  EXPECT_EQ(FolderEntries(folder_).size(), 1u);
+}
+
+TEST_F(PlanDeskFailure, ValuesThatXmlCannotCarryAreRefused) {
+  Values values;
+  values.authenticationMode = u"UserNameOverTransport";
+  values.password = std::u16string(u"pass\0word", 9);
+  ExpectRefused(Store(values), "password");
+  values.password = u"bell\a";
+  ExpectRefused(Store(values), "password");
+  values.password = u"fine";
+  ExpectRefused(Store(values, u"Calculator", folder_.string(), 1, u"port\x01"), "port name");
+  ExpectRefused(Store(values, u"Calculator", folder_.string() + std::string("\0/elsewhere", 11)), "NUL");
+  EXPECT_TRUE(FolderEntries(folder_).empty());
+}
+
+TEST_F(PlanDeskFailure, NullPointersAreRefused) {
+  auto utilities = CreateByProgId<IPersistSilverlightPalisades>(PlanDesk::kProgIdSilverlightPalisades);
+  auto settings = CreateByProgId<IPersistSilverlightConfigurationSettings>(
+      PlanDesk::kProgIdSilverlightConfigurationSettings);
+  ASSERT_TRUE(utilities && settings);
+  win32::Bstr folder(win32::Widen(folder_.string(), CP_UTF8));
+  VARIANT_BOOL result = 0x5A5A;
+  EXPECT_EQ(utilities->raw_StoreConfigurationToFile(nullptr, nullptr, folder.get(), 1, nullptr, &result), E_POINTER);
+  EXPECT_EQ(result, VARIANT_FALSE);
+  EXPECT_NE(TakeErrorDescription().find("settings"), std::string::npos);
+  EXPECT_EQ(utilities->raw_StoreConfigurationToFile(settings, nullptr, folder.get(), 1, nullptr, nullptr), E_POINTER);
+  EXPECT_NE(TakeErrorDescription().find("result"), std::string::npos);
+  EXPECT_TRUE(FolderEntries(folder_).empty());
+
+  // NULL BSTRs are empty strings: an unnamed service, an unnamed port, empty values.
+  EXPECT_EQ(utilities->raw_StoreConfigurationToFile(settings, nullptr, folder.get(), 1, nullptr, &result), S_OK);
+  EXPECT_EQ(result, VARIANT_TRUE);
+  const StoredBinding stored = ReadBinding(ConfigFile(u""), "");
+  EXPECT_TRUE(stored.found);
+  EXPECT_EQ(stored.values, (Values{u"", u"", u"", u"", u"", u""}));
+}
+
+// Settings of another implementation whose transport cannot be read.
+class UnreadableSettings final
+    : public win32::ComObject<UnreadableSettings, IPersistSilverlightConfigurationSettings> {
+ public:
+  HRESULT STDMETHODCALLTYPE raw_get_MessageEncoding(BSTR* value) override { return Give(value); }
+  HRESULT STDMETHODCALLTYPE raw_put_MessageEncoding(BSTR) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE raw_get_Transport(BSTR*) override { return E_ACCESSDENIED; }
+  HRESULT STDMETHODCALLTYPE raw_put_Transport(BSTR) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE raw_get_AddressingVersion(BSTR* value) override { return Give(value); }
+  HRESULT STDMETHODCALLTYPE raw_put_AddressingVersion(BSTR) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE raw_Reserved13() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE raw_Reserved14() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE raw_get_AuthenticationMode(BSTR* value) override { return Give(value); }
+  HRESULT STDMETHODCALLTYPE raw_put_AuthenticationMode(BSTR) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE raw_Reserved17() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE raw_Reserved18() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE raw_get_UserName(BSTR* value) override { return Give(value); }
+  HRESULT STDMETHODCALLTYPE raw_put_UserName(BSTR) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE raw_get_Password(BSTR* value) override { return Give(value); }
+  HRESULT STDMETHODCALLTYPE raw_put_Password(BSTR) override { return S_OK; }
+
+ private:
+  static HRESULT Give(BSTR* value) {
+    *value = SysAllocString(u"x");
+    return S_OK;
+  }
+};
+
+TEST_F(PlanDeskFailure, SettingsThatCannotBeReadAreRefused) {
+  auto utilities = CreateByProgId<IPersistSilverlightPalisades>(PlanDesk::kProgIdSilverlightPalisades);
+  CComPtr<IPersistSilverlightConfigurationSettings> settings;
+  ASSERT_EQ(UnreadableSettings::Create(PlanDesk::IID_IPersistSilverlightConfigurationSettings,
+                                       reinterpret_cast<void**>(&settings)),
+            S_OK);
+  win32::Bstr folder(win32::Widen(folder_.string(), CP_UTF8));
+  VARIANT_BOOL result = 0x5A5A;
+  EXPECT_EQ(utilities->raw_StoreConfigurationToFile(settings, nullptr, folder.get(), 1, nullptr, &result),
+            E_ACCESSDENIED);
+  EXPECT_EQ(result, VARIANT_FALSE);
+  EXPECT_NE(TakeErrorDescription().find("transport"), std::string::npos);
+  EXPECT_TRUE(FolderEntries(folder_).empty());
+}
+
+}  // namespace
+}  // namespace plandesk_test

@@ -1,0 +1,152 @@
+#include "plandesk_test_support.h"
+
+#include "safe_file_name.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+namespace plandesk_test {
+
+namespace fs = std::filesystem;
+
+void PlanDeskTest::SetUp() {
+  init_ = CoInitialize(nullptr);
+  ASSERT_TRUE(SUCCEEDED(init_));
+  objects_ = ComDiagLiveObjects();
+  bstrs_ = ComDiagLiveBstrs();
+  std::string pattern = (fs::temp_directory_path() / "plandesk-test-XXXXXX").string();
+  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+  root_ = pattern;
+  folder_ = root_ / "script";
+  fs::create_directory(folder_);
+}
+
+void PlanDeskTest::TearDown() {
+  EXPECT_EQ(ComDiagLiveObjects(), objects_) << "COM objects leaked (or error information left unread)";
+  EXPECT_EQ(ComDiagLiveBstrs(), bstrs_) << "BSTRs leaked";
+  std::error_code ec;
+  fs::permissions(folder_, fs::perms::owner_all, fs::perm_options::add, ec);
+  fs::remove_all(root_, ec);
+  if (SUCCEEDED(init_)) CoUninitialize();
+}
+
+fs::path PlanDeskTest::ConfigFile(std::u16string_view service) const {
+  return folder_ / plandesk::SafeFileName(service);
+}
+
+StoreCall PlanDeskTest::Store(const Values& values, std::u16string_view service, const std::string& folder,
+                              VARIANT_BOOL createIfMissing, std::u16string_view port) {
+  StoreCall call;
+  auto settings = CreateByProgId<IPersistSilverlightConfigurationSettings>(
+      PlanDesk::kProgIdSilverlightConfigurationSettings);
+  auto utilities = CreateByProgId<IPersistSilverlightPalisades>(PlanDesk::kProgIdSilverlightPalisades);
+  if (!settings || !utilities) return call;
+  PutValues(settings, values, !values.authenticationMode.empty());
+  win32::Bstr serviceName(service), scriptPath(win32::Widen(folder, CP_UTF8)), portName(port);
+  call.hr = utilities->raw_StoreConfigurationToFile(settings, serviceName.get(), scriptPath.get(), createIfMissing,
+                                                    portName.get(), &call.result);
+  return call;
+}
+
+std::string PlanDeskTest::TakeErrorDescription() {
+  CComPtr<IErrorInfo> info;
+  if (GetErrorInfo(0, &info) != S_OK || !info) return {};
+  win32::Bstr description;
+  EXPECT_EQ(info->GetDescription(description.out()), S_OK);
+  return Utf8(description.view());
+}
+
+void PutValues(IPersistSilverlightConfigurationSettings* settings, const Values& values, bool withSecurity) {
+  using Setter = HRESULT (STDMETHODCALLTYPE IPersistSilverlightConfigurationSettings::*)(BSTR);
+  const auto put = [settings](Setter setter, const std::u16string& value) {
+    win32::Bstr text(value);
+    EXPECT_EQ((settings->*setter)(text.get()), S_OK);
+  };
+  put(&IPersistSilverlightConfigurationSettings::raw_put_MessageEncoding, values.messageEncoding);
+  put(&IPersistSilverlightConfigurationSettings::raw_put_Transport, values.transport);
+  put(&IPersistSilverlightConfigurationSettings::raw_put_AddressingVersion, values.addressingVersion);
+  if (!withSecurity) return;
+  put(&IPersistSilverlightConfigurationSettings::raw_put_AuthenticationMode, values.authenticationMode);
+  put(&IPersistSilverlightConfigurationSettings::raw_put_UserName, values.userName);
+  put(&IPersistSilverlightConfigurationSettings::raw_put_Password, values.password);
+}
+
+namespace {
+
+std::u16string Utf16(const char* text) { return win32::Widen(text, CP_UTF8); }
+
+pugi::xml_node ChildNamed(pugi::xml_node parent, std::initializer_list<const char*> names) {
+  for (const pugi::xml_node child : parent.children()) {
+    for (const char* name : names) {
+      if (std::strcmp(child.name(), name) == 0) return child;
+    }
+  }
+  return {};
+}
+
+}  // namespace
+
+StoredBinding ReadBinding(const fs::path& file, const std::string& port) {
+  StoredBinding stored;
+  pugi::xml_document document;
+  if (!document.load_file(file.c_str(), pugi::parse_default | pugi::parse_declaration)) return stored;
+  const pugi::xml_node binding = document.child("configuration")
+                                     .child("system.serviceModel")
+                                     .child("bindings")
+                                     .child("customBinding")
+                                     .find_child_by_attribute("binding", "name", port.c_str());
+  if (!binding) return stored;
+  stored.found = true;
+
+  const pugi::xml_node encoding = ChildNamed(binding, {"textMessageEncoding", "binaryMessageEncoding", "messageEncoding"});
+  stored.encodingElement = encoding.name();
+  stored.values.messageEncoding =
+      Utf16(stored.encodingElement == "messageEncoding" ? encoding.attribute("name").value() : encoding.name());
+  stored.values.addressingVersion = Utf16(encoding.attribute("addressingVersion").value());
+  stored.messageVersion = encoding.attribute("messageVersion").value();
+
+  const pugi::xml_node transport = ChildNamed(binding, {"KvHttpEngineTransport", "transport"});
+  stored.transportElement = transport.name();
+  stored.values.transport =
+      Utf16(stored.transportElement == "transport" ? transport.attribute("kind").value() : transport.name());
+
+  const pugi::xml_node security = binding.child("security");
+  stored.hasSecurity = bool(security);
+  stored.values.authenticationMode = Utf16(security.attribute("authenticationMode").value());
+  stored.values.userName = Utf16(security.attribute("userName").value());
+  stored.values.password = Utf16(security.attribute("password").value());
+  return stored;
+}
+
+std::string ReadFileBytes(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+void WriteFileBytes(const fs::path& file, const std::string& bytes) {
+  std::ofstream(file, std::ios::binary) << bytes;
+}
+
+std::vector<std::string> FolderEntries(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+void PrintTo(const Values& values, std::ostream* out) {
+  *out << "{" << Utf8(values.messageEncoding) << ", " << Utf8(values.transport) << ", \"" << Utf8(values.addressingVersion)
+       << "\", \"" << Utf8(values.authenticationMode) << "\", \"" << Utf8(values.userName) << "\", \""
+       << Utf8(values.password) << "\"}";
+}
+
+std::string Utf8(std::u16string_view text) { return win32::Narrow(text, CP_UTF8); }
+
+}  // namespace plandesk_test

@@ -1,0 +1,96 @@
+// What the PlanDesk tests share: a fixture that enters COM, gives each test a fresh script folder
+// and fails a test that leaks objects or BSTRs; creation by ProgID as the library does it; a store
+// call; and a reader that takes a stored binding apart again.
+#pragma once
+
+#include "palisade/serviceconfig/plandesk_interfaces.h"
+#include "win32/diagnostics.h"
+#include "win32/strings.h"
+
+#include <gtest/gtest.h>
+#include <pugixml.hpp>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace plandesk_test {
+
+using PlanDesk::IPersistSilverlightConfigurationSettings;
+using PlanDesk::IPersistSilverlightPalisades;
+
+// The six values of a binding as a caller sets them (UTF-16, as they cross).
+struct Values {
+  std::u16string messageEncoding = u"textMessageEncoding";
+  std::u16string transport = u"KvHttpEngineTransport";
+  std::u16string addressingVersion;
+  std::u16string authenticationMode;
+  std::u16string userName;
+  std::u16string password;
+};
+
+inline bool operator==(const Values& a, const Values& b) {
+  return a.messageEncoding == b.messageEncoding && a.transport == b.transport &&
+         a.addressingVersion == b.addressingVersion && a.authenticationMode == b.authenticationMode &&
+         a.userName == b.userName && a.password == b.password;
+}
+void PrintTo(const Values& values, std::ostream* out);
+
+// A binding as read back from a file; `found` false when the file or the binding is missing.
+struct StoredBinding {
+  bool found = false;
+  std::string encodingElement, transportElement;
+  Values values;
+  std::string messageVersion;  // empty when the attribute is absent
+  bool hasSecurity = false;
+};
+
+struct StoreCall {
+  HRESULT hr = E_FAIL;
+  VARIANT_BOOL result = 0x5A5A;
+};
+
+class PlanDeskTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // The file a service's configuration lives in (the name the component gives it).
+  std::filesystem::path ConfigFile(std::u16string_view service) const;
+  // Sets `values` the way the library does (the security three only with a mode) and stores them.
+  StoreCall Store(const Values& values, std::u16string_view service, const std::string& folder,
+                  VARIANT_BOOL createIfMissing = 1, std::u16string_view port = u"BasicPort");
+  StoreCall Store(const Values& values, std::u16string_view service = u"Calculator") {
+    return Store(values, service, folder_.string());
+  }
+  // The description of the thread's error information, consumed; "" when there is none.
+  static std::string TakeErrorDescription();
+
+  std::filesystem::path folder_;
+
+ private:
+  std::filesystem::path root_;
+  long objects_ = 0, bstrs_ = 0;
+  HRESULT init_ = E_FAIL;
+};
+
+template <class T>
+CComPtr<T> CreateByProgId(const OLECHAR* progId) {
+  CComPtr<T> object;
+  CLSID clsid{};
+  EXPECT_EQ(CLSIDFromProgID(progId, &clsid), S_OK);
+  EXPECT_EQ(object.CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER), S_OK);
+  return object;
+}
+
+// Sets the six values on a settings object, each through a BSTR freed after the call.
+void PutValues(IPersistSilverlightConfigurationSettings* settings, const Values& values, bool withSecurity);
+
+StoredBinding ReadBinding(const std::filesystem::path& file, const std::string& port = "BasicPort");
+std::string ReadFileBytes(const std::filesystem::path& file);
+void WriteFileBytes(const std::filesystem::path& file, const std::string& bytes);
+// The names in a folder, sorted.
+std::vector<std::string> FolderEntries(const std::filesystem::path& folder);
+std::string Utf8(std::u16string_view text);
+
+}  // namespace plandesk_test
