@@ -1,0 +1,139 @@
+// SilverlightObjectsManagement: the members, their lifetimes, the creation of the lists and the
+// WSDL entries of the history file.
+#include "palisade/silverlight_objects_management.h"
+
+#include "contracts/vaultline_interfaces.h"
+#include "frame/com_creation.h"
+#include "frame/data_file.h"
+#include "persistence/list_access.h"
+
+using Vaultline::IPersistSilverlightConnectionSettings;
+using Vaultline::IPersistSilverlightList;
+using Vaultline::IPersistSilverlightListItemRO;
+
+namespace {
+
+const char HISTORY_FILE_NAME[] = "silverlight_ro.ini";
+
+CComPtr<IPersistSilverlightList> CreateList() {
+  return frame::CreateByProgId<IPersistSilverlightList>(Vaultline::kSilverlightListProgId);
+}
+
+}  // namespace
+
+SilverlightObjectsManagement::SilverlightObjectsManagement() : mComInit(CoInitialize(nullptr)) {}
+
+SilverlightObjectsManagement::SilverlightObjectsManagement(const SilverlightObjectsManagement& other)
+    : mHistoryList(other.mHistoryList),
+      mErrorList(other.mErrorList),
+      mWsdlIniList(other.mWsdlIniList),
+      mHistoryFilePath(other.mHistoryFilePath),
+      mComInit(CoInitialize(nullptr)) {}
+
+SilverlightObjectsManagement& SilverlightObjectsManagement::operator=(const SilverlightObjectsManagement& other) {
+  mHistoryList = other.mHistoryList;
+  mErrorList = other.mErrorList;
+  mWsdlIniList = other.mWsdlIniList;
+  mHistoryFilePath = other.mHistoryFilePath;
+  return *this;
+}
+
+SilverlightObjectsManagement::~SilverlightObjectsManagement() {
+  mErrorList.Release();
+  mWsdlIniList.Release();
+  mHistoryList.Release();
+  // A thread that was in the other apartment kind before keeps its COM.
+  if (SUCCEEDED(mComInit)) CoUninitialize();
+}
+
+void SilverlightObjectsManagement::CreateHistoryComObject() {
+  try {
+    mHistoryList = CreateList();
+    char path[frame::kPathBuffer];
+    // Without a module directory (or with one too long for the path) the path stays empty, and
+    // the list then neither loads nor saves a file: no file other than the history file is used.
+    mHistoryFilePath = frame::LocateDataFile(HISTORY_FILE_NAME, path) ? path : "";
+    if (mHistoryList && !mHistoryFilePath.empty()) mHistoryList->Load(frame::ToBstr(mHistoryFilePath).get());
+  } catch (...) {
+    // The list stays as created; an unloadable file gives an empty list.
+  }
+}
+
+CComPtr<IPersistSilverlightListItemRO> SilverlightObjectsManagement::CreateNewItem() {
+  return frame::CreateByProgId<IPersistSilverlightListItemRO>(Vaultline::kSilverlightListItemROProgId);
+}
+
+bool SilverlightObjectsManagement::SaveWsdlData(const char* mSectionName, const char* mWsdlUrl) {
+  try {
+    if (!mHistoryList) CreateHistoryComObject();
+    if (!mHistoryList) return false;
+    const win32::Bstr key = frame::ToBstr(mSectionName);
+    // An existing entry is never replaced.
+    if (mHistoryList->ContainsItemWithKey(key.get()) != 0) return false;
+    CComPtr<IPersistSilverlightListItemRO> item = CreateNewItem();
+    if (!item) return false;
+    CComPtr<IPersistSilverlightConnectionSettings> settings = item->GetConnectionSettings();
+    if (!settings) return false;
+    const win32::Bstr empty = frame::ToBstr("");
+    // Plain puts: their results are not examined.
+    item->put_WsdlUrl(frame::ToBstr(mWsdlUrl).get());
+    item->put_ItemKey(key.get());
+    item->put_ItemFlag(VARIANT_TRUE);
+    settings->put_ConnectionText1(empty.get());
+    settings->put_ConnectionText2(empty.get());
+    settings->put_ConnectionText3(empty.get());
+    settings->put_ConnectionText4(empty.get());
+    settings->put_ConnectionNumber1(0);
+    settings->put_ConnectionText5(empty.get());
+    mHistoryList->AddItemByKey(key.get(), item);
+    if (mHistoryFilePath.empty()) return false;  // nowhere to save it; it stays in the list
+    mHistoryList->SaveEx(frame::ToBstr(mHistoryFilePath).get(), 0);
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+bool SilverlightObjectsManagement::GetWsdlData(const char* mSectionName, WsdlData& mWsdlData) {
+  try {
+    if (!mHistoryList) CreateHistoryComObject();
+    if (!mHistoryList) return false;
+    const win32::Bstr key = frame::ToBstr(mSectionName);
+    if (mHistoryList->ContainsItemWithKey(key.get()) != VARIANT_TRUE) return false;
+    CComPtr<IPersistSilverlightListItemRO> item = persistence::ItemByKey(mHistoryList, key.get());
+    if (!item) return false;
+    CComPtr<IPersistSilverlightConnectionSettings> settings = item->GetConnectionSettings();
+    if (!settings) return false;
+    using persistence::CopyFlag;
+    using persistence::CopyText;
+    CopyFlag(settings.p, &IPersistSilverlightConnectionSettings::get_ConnectionFlag1, mWsdlData.connectionFlag1);
+    CopyText(item.p, &IPersistSilverlightListItemRO::get_WsdlUrl, mWsdlData.wsdlUrl);
+    CopyText(settings.p, &IPersistSilverlightConnectionSettings::get_ConnectionText1, mWsdlData.connectionText1);
+    CopyText(settings.p, &IPersistSilverlightConnectionSettings::get_ConnectionText2, mWsdlData.connectionText2);
+    CopyFlag(settings.p, &IPersistSilverlightConnectionSettings::get_ConnectionFlag2, mWsdlData.connectionFlag2);
+    CopyText(settings.p, &IPersistSilverlightConnectionSettings::get_ConnectionText3, mWsdlData.connectionText3);
+    CopyText(settings.p, &IPersistSilverlightConnectionSettings::get_ConnectionText4, mWsdlData.connectionText4);
+    win32::Bstr proxyPort;
+    proxyPort.Attach(settings->GetProxyPortStr());  // raises on failure
+    mWsdlData.proxyPortStr = frame::FromBstr(proxyPort.get());
+    CopyText(settings.p, &IPersistSilverlightConnectionSettings::get_ConnectionText5, mWsdlData.connectionText5);
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+void SilverlightObjectsManagement::CreateWsdlIniComObject(std::string mWsdlIniFileName) {
+  try {
+    mWsdlIniList = CreateList();
+    if (mWsdlIniList) mWsdlIniList->Load(frame::ToBstr(mWsdlIniFileName).get());
+  } catch (...) {
+    // The list keeps what the load left in it: nothing for a missing file.
+  }
+}
+
+void SilverlightObjectsManagement::CreateErrorComObject(std::string mErrorFilePath) {
+  mErrorList = CreateList();
+  // A failing load is raised to the caller, with the list already in place.
+  if (mErrorList) mErrorList->Load(frame::ToBstr(mErrorFilePath).get());
+}

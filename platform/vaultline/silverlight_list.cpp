@@ -1,0 +1,161 @@
+#include "silverlight_list.h"
+
+#include "key_fold.h"
+#include "list_file.h"
+#include "text_escape.h"
+
+#include "hostrt32/os_files.h"
+
+#include <filesystem>
+#include <new>
+
+namespace vaultline {
+namespace {
+
+constexpr std::uintmax_t kMaxFileBytes = std::uintmax_t(256) << 20;
+constexpr unsigned kNewFileMode = 0644;
+constexpr HRESULT kReadFault = HRESULT_FROM_WIN32(30);      // ERROR_READ_FAULT
+constexpr HRESULT kWriteFault = HRESULT_FROM_WIN32(29);     // ERROR_WRITE_FAULT
+constexpr HRESULT kTooLarge = HRESULT_FROM_WIN32(223);      // ERROR_FILE_TOO_LARGE
+constexpr HRESULT kKeyExists = HRESULT_FROM_WIN32(183);     // ERROR_ALREADY_EXISTS
+constexpr HRESULT kKeyNotFound = HRESULT_FROM_WIN32(1168);  // ERROR_NOT_FOUND
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
+
+// A file as the list found it.
+struct ListFile {
+  bool present = false;
+  unsigned mode = kNewFileMode;
+  std::string text;
+};
+
+// Reads the file when it is there; a missing file (or folder) is no failure.
+HRESULT ReadListFile(const std::string& path, ListFile& file) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::file_status status = fs::status(path, ec);
+  if (status.type() == fs::file_type::not_found) return S_OK;
+  if (ec) return kListSource.Fail(kReadFault, "cannot read '" + path + "': " + ec.message());
+  if (status.type() != fs::file_type::regular) {
+    return kListSource.Fail(kReadFault, "cannot read '" + path + "': not a regular file");
+  }
+  const std::uintmax_t size = fs::file_size(path, ec);
+  if (!ec && size > kMaxFileBytes) {
+    return kListSource.Fail(kTooLarge, "cannot read '" + path + "': " + std::to_string(size) +
+                                           " bytes, more than a list file may hold (256 MiB)");
+  }
+  std::string error;
+  if (!hostrt::ReadWholeFile(path, file.text, error, kMaxFileBytes)) return kListSource.Fail(kReadFault, error);
+  file.present = true;
+  file.mode = static_cast<unsigned>(status.permissions()) & 07777u;
+  return S_OK;
+}
+
+// The native path of a file name, or empty.
+std::string PathOf(BSTR fileName) { return hostrt::NativePath(FromBstr(fileName)); }
+
+}  // namespace
+
+const SilverlightList::Entry* SilverlightList::Find(BSTR key) const {
+  const auto it = index_.find(FoldKey(FromBstr(key)));
+  return it == index_.end() ? nullptr : &entries_[it->second];
+}
+
+HRESULT SilverlightList::raw_SaveEx(BSTR aFileName, LONG aClearFileBeforeSave) noexcept {
+  return RunMethod(kListSource, [&] {
+    const std::string path = PathOf(aFileName);
+    if (path.empty()) return kListSource.Fail(E_INVALIDARG, "SaveEx: no file name");
+    ListFile file;
+    if (const HRESULT hr = ReadListFile(path, file); FAILED(hr)) return hr;
+    // Cleared or new, the file gets the model's default line ends; else it keeps its own.
+    ini::Document doc = aClearFileBeforeSave ? ini::Document() : ini::Document::Parse(file.text);
+    std::vector<ItemToWrite> items;
+    items.reserve(entries_.size());
+    for (const Entry& entry : entries_) items.push_back({&entry.key, &entry.item->values()});
+    WriteListSections(doc, items);
+    const bool keepMark = !aClearFileBeforeSave && file.text.rfind(kByteOrderMark, 0) == 0;
+    const std::string text = (keepMark ? kByteOrderMark : "") + doc.Serialize();
+    std::string error;
+    if (!hostrt::ReplaceFileAtomically(path, text, file.mode, error)) {
+      return kListSource.Fail(kWriteFault, "cannot save the list: " + error);
+    }
+    return S_OK;
+  });
+}
+
+HRESULT SilverlightList::raw_Load(BSTR aFileName) noexcept {
+  return RunMethod(kListSource, [&] {
+    const std::string path = PathOf(aFileName);
+    if (path.empty()) return kListSource.Fail(E_INVALIDARG, "Load: no file name");
+    ListFile file;
+    if (const HRESULT hr = ReadListFile(path, file); FAILED(hr)) return hr;
+    std::vector<Entry> entries;
+    std::unordered_map<std::string, std::size_t> index;
+    if (file.present) {
+      std::vector<ItemRead> items = ReadListSections(ini::Document::Parse(file.text));
+      file.text = std::string();
+      entries.reserve(items.size());
+      index.reserve(items.size());
+      for (ItemRead& read : items) {
+        if (!index.emplace(std::move(read.foldedKey), entries.size()).second) continue;  // the first one counts
+        CComPtr<ListItem> item = ListItem::New();
+        if (!item) throw std::bad_alloc();
+        item->values() = std::move(read.values);
+        entries.push_back({std::move(read.key), std::move(item)});
+      }
+    }
+    entries_.swap(entries);
+    index_.swap(index);
+    return S_OK;
+  });
+}
+
+HRESULT SilverlightList::raw_GetItemByKey(BSTR aKey, IPersistSilverlightListItem** out) noexcept {
+  return RunMethod(kListSource, [&] {
+    if (out == nullptr) return E_POINTER;
+    *out = nullptr;
+    const Entry* entry = Find(aKey);
+    if (entry == nullptr) {
+      return kListSource.Fail(kKeyNotFound, "no item under the key '" + EscapeValue(FromBstr(aKey)) + "'");
+    }
+    return entry->item->QueryInterface(Vaultline::IID_IPersistSilverlightListItem, reinterpret_cast<void**>(out));
+  });
+}
+
+HRESULT SilverlightList::raw_AddItemByKey(BSTR aKey, IPersistSilverlightListItemRO* aItemObject) noexcept {
+  return RunMethod(kListSource, [&] {
+    if (aItemObject == nullptr) return E_POINTER;
+    CComPtr<ListItem> item = ListItem::FromInterface(aItemObject);
+    if (!item) return kListSource.Fail(E_INVALIDARG, "AddItemByKey: the item was not made by this component");
+    std::string key = FromBstr(aKey);
+    std::string folded = FoldKey(key);
+    if (index_.count(folded) != 0) {
+      return kListSource.Fail(kKeyExists, "the list already holds an item under the key '" + EscapeValue(key) + "'");
+    }
+    entries_.push_back({std::move(key), std::move(item)});
+    try {
+      index_.emplace(std::move(folded), entries_.size() - 1);
+    } catch (...) {
+      entries_.pop_back();
+      throw;
+    }
+    return S_OK;
+  });
+}
+
+HRESULT SilverlightList::get_Count(LONG* out) noexcept {
+  return GetScalar(kListSource, static_cast<LONG>(entries_.size()), out);
+}
+
+HRESULT SilverlightList::raw_ContainsItemWithKey(BSTR aKey, VARIANT_BOOL* out) noexcept {
+  return RunMethod(kListSource, [&] {
+    if (out == nullptr) return E_POINTER;
+    *out = Find(aKey) ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
+  });
+}
+
+HRESULT SilverlightList::InterfaceSupportsErrorInfo(REFIID riid) noexcept {
+  return riid == Vaultline::IID_IPersistSilverlightList ? S_OK : S_FALSE;
+}
+
+}  // namespace vaultline
