@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -136,6 +137,19 @@ bool WaitForExit(pid_t pid, std::chrono::steady_clock::duration timeout) {
   }
 }
 
+// The crash handler double-forks out of the process group; its command line
+// names the session directory, which nothing else's does.
+void KillStrays(const std::string& dir) {
+  std::error_code ec;
+  for (fs::directory_iterator it("/proc", ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::ifstream in(it->path() / "cmdline", std::ios::binary);
+    const std::string cmdline((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (cmdline.find(dir + "/") != std::string::npos) kill(static_cast<pid_t>(std::stol(name)), SIGKILL);
+  }
+}
+
 // Killed helpers may finish one last file operation after the signal, so an
 // attempt can fail with the directory not yet empty.
 void RemoveTree(const std::string& dir) {
@@ -210,9 +224,6 @@ bool ChromiumSession::Launch(const std::string& executable, std::string* error) 
                                    "--disable-component-update",
                                    "--disable-sync",
                                    "--disable-quic",
-                                   // Its handler double-forks out of our process group and
-                                   // writes crash databases under $HOME.
-                                   "--disable-crashpad-for-testing",
                                    "--remote-debugging-pipe",
                                    profile,
                                    "about:blank"};
@@ -220,19 +231,21 @@ bool ChromiumSession::Launch(const std::string& executable, std::string* error) 
   for (auto& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
 
-  // The browser's scratch files land in the session directory, so that they go
-  // with it even when the browser is killed.
+  // Scratch files and the crash database (otherwise under $HOME) land in the
+  // session directory, so they go with it even when the browser is killed.
   const std::string scratch = dir_ + "/tmp";
   if (mkdir(scratch.c_str(), 0700) != 0) {
     *error = "cannot create " + scratch + ": " + ErrnoText(errno);
     return false;
   }
-  std::string tmpdir = "TMPDIR=" + scratch;
+  std::vector<std::string> overrides = {"TMPDIR=" + scratch, "CHROME_CONFIG_HOME=" + dir_ + "/config"};
   std::vector<char*> envp;
   for (char** e = environ; *e; ++e) {
-    if (std::strncmp(*e, "TMPDIR=", 7) != 0) envp.push_back(*e);
+    if (std::strncmp(*e, "TMPDIR=", 7) != 0 && std::strncmp(*e, "CHROME_CONFIG_HOME=", 19) != 0) {
+      envp.push_back(*e);
+    }
   }
-  envp.push_back(tmpdir.data());
+  for (auto& o : overrides) envp.push_back(o.data());
   envp.push_back(nullptr);
 
   posix_spawn_file_actions_t actions;
@@ -389,6 +402,7 @@ void ChromiumSession::Close() {
     WaitForExit(pid_, kCloseGrace);
     // Helpers outlive a browser that crashed, and a hung one ignores Browser.close.
     kill(-pid_, SIGKILL);
+    KillStrays(dir_);
     while (waitpid(pid_, nullptr, 0) == -1 && errno == EINTR) {
     }
     pid_ = -1;
