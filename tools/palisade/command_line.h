@@ -17,6 +17,7 @@ using Action = std::function<int()>;
 
 // Each group of subcommands registers itself here (one function per source file).
 void AddOptionsCommand(CLI::App& app, Action& action);
+void AddAnalyzeCommands(CLI::App& app, Action& action);
 
 // Prints "key=value" on stdout.
 void Print(const std::string& key, const std::string& value);

@@ -31,6 +31,7 @@ int main(int argc, char** argv) {
 
   cli::Action action;
   cli::AddOptionsCommand(app, action);
+  cli::AddAnalyzeCommands(app, action);
 
   try {
     app.parse(argc, argv);

@@ -1,0 +1,93 @@
+// palisade analyze / configure: the binding of a recorded SOAP request.
+#include "command_line.h"
+#include "recorded_request.h"
+
+#include "palisade/plandesk_configuration.h"
+#include "serviceconfig/soap_analysis.h"
+
+#include <memory>
+
+namespace cli {
+namespace {
+
+struct RequestArgs {
+  std::string request, header, body;
+};
+
+void AddRequestArgs(CLI::App* command, RequestArgs& args) {
+  auto* request = command->add_option("REQUEST", args.request, "Recorded HTTP request (header, blank line, body)");
+  auto* header = command->add_option("--header", args.header, "File holding the header text");
+  auto* body = command->add_option("--body", args.body, "File holding the body bytes");
+  request->excludes(header)->excludes(body);
+  header->needs(body);
+  body->needs(header);
+}
+
+bool Load(const RequestArgs& args, RecordedRequest& request) {
+  std::string error;
+  const bool loaded = args.request.empty() ? LoadRequestParts(args.header, args.body, request, error)
+                                           : LoadRecordedRequest(args.request, request, error);
+  if (!loaded) Fail(error.empty() ? std::string("no request given") : error);
+  return loaded;
+}
+
+OsStrBin ToBody(const std::string& bytes) {
+  OsStrBin body;
+  xfvOsStrConstructFromBytes(&body, bytes.data(), bytes.size());
+  return body;
+}
+
+}  // namespace
+
+void AddAnalyzeCommands(CLI::App& app, Action& action) {
+  auto analyzeArgs = std::make_shared<RequestArgs>();
+  auto showSecrets = std::make_shared<bool>(false);
+  CLI::App* analyze = app.add_subcommand("analyze", "Derive the service binding of a recorded SOAP request");
+  AddRequestArgs(analyze, *analyzeArgs);
+  analyze->add_flag("--show-secrets", *showSecrets, "Print the password itself");
+  analyze->callback([&action, analyzeArgs, showSecrets] {
+    action = [analyzeArgs, showSecrets] {
+      RecordedRequest request;
+      if (analyzeArgs->request.empty() && analyzeArgs->header.empty()) {
+        Fail("give REQUEST or --header and --body");
+        return int(kUsage);
+      }
+      if (!Load(*analyzeArgs, request)) return int(kFailed);
+      const ConfigurationTypes config = analysis::DeriveConfiguration(request.header, ToBody(request.body));
+      const std::string& password = config.security.password;
+      Print("messageEncoding", config.messageEncoding);
+      Print("transport", config.transport);
+      Print("addressingVersion", config.addressingVersion);
+      Print("authenticationMode", config.security.authenticationMode);
+      Print("username", config.security.username);
+      Print("password", *showSecrets || password.empty() ? password : std::string("***"));
+      return int(kDone);
+    };
+  });
+
+  struct ConfigureArgs {
+    RequestArgs request;
+    std::string service, port, script;
+  };
+  auto configureArgs = std::make_shared<ConfigureArgs>();
+  CLI::App* configure = app.add_subcommand("configure", "Have the configuration component store the binding");
+  AddRequestArgs(configure, configureArgs->request);
+  configure->add_option("--service", configureArgs->service, "Service name")->required();
+  configure->add_option("--port", configureArgs->port, "Port (binding) name")->required();
+  configure->add_option("--script", configureArgs->script, "Script folder")->required();
+  configure->callback([&action, configureArgs] {
+    action = [configureArgs] {
+      RecordedRequest request;
+      if (!Load(configureArgs->request, request)) return int(kFailed);
+      PlanDeskConfiguration configuration;
+      std::string configurationFile;
+      const bool stored = configuration.UpdateServiceConfiguration(
+          configureArgs->service, configureArgs->port, configureArgs->script, request.header, ToBody(request.body),
+          true, configurationFile);
+      Print("stored", stored);
+      return int(stored ? kDone : kFailed);
+    };
+  });
+}
+
+}  // namespace cli

@@ -1,0 +1,21 @@
+// A recorded HTTP request as a recording proxy saves it: request line and header lines, a blank
+// line, then the body bytes as sent.
+#pragma once
+
+#include <string>
+
+namespace cli {
+
+struct RecordedRequest {
+  std::string header;  // request line and header lines, as recorded
+  std::string body;    // the bytes after the blank line, NULs included
+};
+
+// Reads and splits a recorded request; false with `error` set when it cannot be read or has no
+// blank line after its header.
+bool LoadRecordedRequest(const std::string& path, RecordedRequest& request, std::string& error);
+// Reads a header and a body from two files.
+bool LoadRequestParts(const std::string& headerPath, const std::string& bodyPath, RecordedRequest& request,
+                      std::string& error);
+
+}  // namespace cli
