@@ -17,7 +17,10 @@ using Action = std::function<int()>;
 
 // Each group of subcommands registers itself here (one function per source file).
 void AddOptionsCommand(CLI::App& app, Action& action);
-void AddAnalyzeCommands(CLI::App& app, Action& action);
+void AddAnalyzeCommands(CLI::App& app, Action& action);   // analyze, configure
+void AddDecodeCommand(CLI::App& app, Action& action);     // decode
+void AddFindWsdlCommand(CLI::App& app, Action& action);   // find-wsdl
+void AddPersistenceCommands(CLI::App& app, Action& action);  // wsdl, wsdl-ini, errors
 
 // Prints "key=value" on stdout.
 void Print(const std::string& key, const std::string& value);

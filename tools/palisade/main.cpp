@@ -32,6 +32,9 @@ int main(int argc, char** argv) {
   cli::Action action;
   cli::AddOptionsCommand(app, action);
   cli::AddAnalyzeCommands(app, action);
+  cli::AddDecodeCommand(app, action);
+  cli::AddFindWsdlCommand(app, action);
+  cli::AddPersistenceCommands(app, action);
 
   try {
     app.parse(argc, argv);
