@@ -14,6 +14,7 @@
 #include "win32/comerror.h"
 #include "win32/comptr.h"
 #include "win32/iid.h"
+#include "win32/strings.h"
 
 namespace Vaultline {
 
@@ -150,14 +151,10 @@ struct IPersistSilverlightConnectionSettings : IDispatch {
   virtual HRESULT STDMETHODCALLTYPE get_ConnectionText5(BSTR* out) = 0;
   virtual HRESULT STDMETHODCALLTYPE put_ConnectionText5(BSTR value) = 0;
 
-  // The text belongs to the caller, who frees it with SysFreeString.
-  BSTR GetProxyPortStr() {
-    BSTR text = nullptr;
-    const HRESULT hr = get_ProxyPortStr(&text);
-    if (FAILED(hr)) {
-      SysFreeString(text);
-      _com_issue_errorex(hr, this, IidOf<IPersistSilverlightConnectionSettings>());
-    }
+  win32::Bstr GetProxyPortStr() {
+    win32::Bstr text;
+    const HRESULT hr = get_ProxyPortStr(text.out());
+    if (FAILED(hr)) _com_issue_errorex(hr, this, IidOf<IPersistSilverlightConnectionSettings>());
     return text;
   }
 };

@@ -48,14 +48,14 @@ SilverlightObjectsManagement::~SilverlightObjectsManagement() {
 
 void SilverlightObjectsManagement::CreateHistoryComObject() {
   try {
-    mHistoryList = CreateList();
     char path[frame::kPathBuffer];
-    // Without a module directory (or with one too long for the path) the path stays empty, and
-    // the list then neither loads nor saves a file: no file other than the history file is used.
+    // Without a module directory (or with one too long for the path) the path stays empty: the
+    // list then loads nothing and is never saved, since no other file may stand in for this one.
     mHistoryFilePath = frame::LocateDataFile(HISTORY_FILE_NAME, path) ? path : "";
+    mHistoryList = CreateList();
     if (mHistoryList && !mHistoryFilePath.empty()) mHistoryList->Load(frame::ToBstr(mHistoryFilePath).get());
   } catch (...) {
-    // The list stays as created; an unloadable file gives an empty list.
+    // The list stays as created; a file that cannot be loaded gives an empty list.
   }
 }
 
@@ -113,9 +113,7 @@ bool SilverlightObjectsManagement::GetWsdlData(const char* mSectionName, WsdlDat
     CopyFlag(settings.p, &IPersistSilverlightConnectionSettings::get_ConnectionFlag2, mWsdlData.connectionFlag2);
     CopyText(settings.p, &IPersistSilverlightConnectionSettings::get_ConnectionText3, mWsdlData.connectionText3);
     CopyText(settings.p, &IPersistSilverlightConnectionSettings::get_ConnectionText4, mWsdlData.connectionText4);
-    win32::Bstr proxyPort;
-    proxyPort.Attach(settings->GetProxyPortStr());  // raises on failure
-    mWsdlData.proxyPortStr = frame::FromBstr(proxyPort.get());
+    mWsdlData.proxyPortStr = frame::FromBstr(settings->GetProxyPortStr().get());  // raises on failure
     CopyText(settings.p, &IPersistSilverlightConnectionSettings::get_ConnectionText5, mWsdlData.connectionText5);
     return true;
   } catch (...) {

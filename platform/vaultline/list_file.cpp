@@ -7,6 +7,7 @@
 #include <charconv>
 #include <iterator>
 #include <limits>
+#include <unordered_map>
 
 namespace vaultline {
 namespace {
@@ -39,10 +40,10 @@ ini::Section MakeItemSection(const ItemToWrite& item) {
   return section;
 }
 
-// Moves the comments that close `dropped` (with the blank lines among and after them) to the end
-// of `into`, so they stay in front of the section that follows.
-void KeepClosingComments(ini::Section& dropped, ini::Section& into) {
-  auto& lines = dropped.lines;
+// Moves the comments that close `from` (with the blank lines among and after them) to the end of
+// `into`, so they stay in front of the section that follows.
+void KeepClosingComments(ini::Section& from, ini::Section& into) {
+  auto& lines = from.lines;
   std::size_t start = lines.size();
   while (start > 0 && (lines[start - 1].kind == ini::Line::Kind::Blank ||
                        lines[start - 1].kind == ini::Line::Kind::Comment)) {
@@ -50,6 +51,7 @@ void KeepClosingComments(ini::Section& dropped, ini::Section& into) {
   }
   while (start < lines.size() && lines[start].kind == ini::Line::Kind::Blank) ++start;
   for (std::size_t i = start; i < lines.size(); ++i) into.lines.push_back(std::move(lines[i]));
+  lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(start), lines.end());
 }
 
 template <class Number>
@@ -98,30 +100,66 @@ ItemValues ReadValues(const ini::Section& section) {
   return values;
 }
 
-void AppendItems(std::vector<ini::Section>& sections, const std::vector<ItemToWrite>& items) {
-  for (const ItemToWrite& item : items) sections.push_back(MakeItemSection(item));
+// The key of an item section, as written by the list.
+std::string SectionKey(const ini::Section& section) {
+  return Unescape(std::string_view(section.name).substr(kPrefixLength));
+}
+
+// Ends `section` with a blank line unless it has one, so that a section added after it stands apart.
+void SeparateFrom(ini::Section& section) {
+  if (section.header.empty() && section.lines.empty()) return;  // an empty file
+  if (!section.lines.empty() && section.lines.back().kind == ini::Line::Kind::Blank) return;
+  ini::Line blank;
+  blank.kind = ini::Line::Kind::Blank;
+  section.lines.push_back(std::move(blank));
 }
 
 }  // namespace
 
 void WriteListSections(ini::Document& doc, const std::vector<ItemToWrite>& items) {
+  std::unordered_map<std::string, std::size_t> position;  // FoldKey(key) -> index in items
+  position.reserve(items.size());
+  for (std::size_t i = 0; i < items.size(); ++i) position.emplace(FoldKey(*items[i].key), i);
+  std::vector<bool> written(items.size(), false);
+
   std::vector<ini::Section>& sections = doc.sections();
   std::vector<ini::Section> result;
   result.reserve(sections.size() + items.size());
-  bool written = false;
+  std::size_t lastItemSection = 0;  // in result; 0 (the lines before any header) for none
   for (ini::Section& section : sections) {
     if (!IsListSection(section)) {
       result.push_back(std::move(section));
       continue;
     }
-    if (!written) {
-      AppendItems(result, items);
-      written = true;
+    const auto found = position.find(FoldKey(SectionKey(section)));
+    if (found == position.end()) {
+      result.push_back(std::move(section));
+    } else if (!written[found->second]) {
+      written[found->second] = true;
+      result.push_back(MakeItemSection(items[found->second]));
+      KeepClosingComments(section, result.back());
+    } else {
+      // result is never empty here: it starts with the lines before the first header.
+      KeepClosingComments(section, result.back());
+      continue;
     }
-    // result is never empty here: it starts with the lines before the first header.
-    KeepClosingComments(section, result.back());
+    lastItemSection = result.size() - 1;
   }
-  if (!written) AppendItems(result, items);
+
+  std::vector<ini::Section> added;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (!written[i]) added.push_back(MakeItemSection(items[i]));
+  }
+  if (!added.empty()) {
+    if (lastItemSection == 0) {
+      lastItemSection = result.size() - 1;
+    } else {
+      KeepClosingComments(result[lastItemSection], added.back());
+    }
+    SeparateFrom(result[lastItemSection]);
+    result.insert(result.begin() + static_cast<std::ptrdiff_t>(lastItemSection) + 1,
+                  std::make_move_iterator(added.begin()), std::make_move_iterator(added.end()));
+  }
   sections = std::move(result);
 }
 
@@ -130,7 +168,7 @@ std::vector<ItemRead> ReadListSections(const ini::Document& doc) {
   for (const ini::Section& section : doc.sections()) {
     if (!IsListSection(section)) continue;
     ItemRead item;
-    item.key = Unescape(std::string_view(section.name).substr(kPrefixLength));
+    item.key = SectionKey(section);
     item.foldedKey = FoldKey(item.key);
     item.values = ReadValues(section);
     items.push_back(std::move(item));

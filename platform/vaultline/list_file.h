@@ -2,7 +2,7 @@
 //
 // Each item is one section named "SilverlightList/" followed by its key (escaped as in
 // text_escape.h), holding one entry per property. Only sections with that prefix (any case)
-// belong to the list, so an item keyed "GENERAL" never touches the options section "GENERAL":
+// hold items, so an item keyed "GENERAL" never touches the options section "GENERAL":
 //
 //     [GENERAL]
 //     ; recording options
@@ -32,10 +32,13 @@
 // unreadable entry leaves the new-item default (empty text, 0); flags and numbers are decimal
 // and must fit their type. Anything else in the file is ignored.
 //
-// Writing: all of the list's sections are replaced by the current list, placed where the first
-// of them stood (at the end when there was none); every other section and line stays where it
-// was. A run of comments at the end of a list section is kept in place, since it introduces
-// the section that follows; other lines inside list sections are the list's and are rewritten.
+// Writing into a file that is kept: the section of each key the list holds is rewritten where it
+// stood (later sections of the same key are dropped); new keys follow the last item section, or
+// end the file when there is none. Item sections of keys the list does not hold stay as they are:
+// another list or process saved them since this list was loaded, and a save must not lose them.
+// Every other section and line stays where it was. A run of comments at the end of an item
+// section is kept in front of the section that follows it, since it introduces that one; other
+// lines inside a rewritten section are the list's and are not kept.
 #pragma once
 
 #include "item_values.h"
@@ -63,7 +66,7 @@ struct ItemRead {
   ItemValues values;
 };
 
-// Replaces the list's sections of `doc` with `items`, in their order.
+// Writes `items` (unique keys, in list order) into `doc` as described above.
 void WriteListSections(ini::Document& doc, const std::vector<ItemToWrite>& items);
 // The items of `doc`, in file order; a key may repeat.
 std::vector<ItemRead> ReadListSections(const ini::Document& doc);

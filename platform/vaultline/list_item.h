@@ -1,9 +1,11 @@
 // The list item and its connection-settings object.
 //
 // A new item holds empty texts, VARIANT_FALSE (0) flags, ConnectionNumber1 0 and an empty
-// ProxyPortStr. Its settings object is a view of the item's own values, not a copy: while the
-// caller holds it, every get of ConnectionSettings hands out that same object. Objects belong to
-// the apartment that made them; they take no locks.
+// ProxyPortStr. Every value reads back as it was put, in memory and after a saved file is
+// loaded: a flag put as VARIANT_TRUE comes back as -1 (and one put as 1 as 1), a text as its
+// ANSI (Windows-1252) form, byte for byte. The settings object is a view of the item's own
+// values, not a copy: while the caller holds it, every get of ConnectionSettings hands out that
+// same object. Objects belong to the apartment that made them; they take no locks.
 #pragma once
 
 #include "com_method.h"

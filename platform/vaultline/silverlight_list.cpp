@@ -28,8 +28,9 @@ struct ListFile {
   std::string text;
 };
 
-// Reads the file when it is there; a missing file (or folder) is no failure.
-HRESULT ReadListFile(const std::string& path, ListFile& file) {
+// Learns whether the file is there, and its permissions; reads its text when `withText`. A missing
+// file (or folder) is no failure.
+HRESULT ReadListFile(const std::string& path, bool withText, ListFile& file) {
   namespace fs = std::filesystem;
   std::error_code ec;
   const fs::file_status status = fs::status(path, ec);
@@ -38,6 +39,9 @@ HRESULT ReadListFile(const std::string& path, ListFile& file) {
   if (status.type() != fs::file_type::regular) {
     return kListSource.Fail(kReadFault, "cannot read '" + path + "': not a regular file");
   }
+  file.present = true;
+  file.mode = static_cast<unsigned>(status.permissions()) & 07777u;
+  if (!withText) return S_OK;
   const std::uintmax_t size = fs::file_size(path, ec);
   if (!ec && size > kMaxFileBytes) {
     return kListSource.Fail(kTooLarge, "cannot read '" + path + "': " + std::to_string(size) +
@@ -45,8 +49,6 @@ HRESULT ReadListFile(const std::string& path, ListFile& file) {
   }
   std::string error;
   if (!hostrt::ReadWholeFile(path, file.text, error, kMaxFileBytes)) return kListSource.Fail(kReadFault, error);
-  file.present = true;
-  file.mode = static_cast<unsigned>(status.permissions()) & 07777u;
   return S_OK;
 }
 
@@ -64,15 +66,16 @@ HRESULT SilverlightList::raw_SaveEx(BSTR aFileName, LONG aClearFileBeforeSave) n
   return RunMethod(kListSource, [&] {
     const std::string path = PathOf(aFileName);
     if (path.empty()) return kListSource.Fail(E_INVALIDARG, "SaveEx: no file name");
+    const bool keepOthers = aClearFileBeforeSave == 0;
     ListFile file;
-    if (const HRESULT hr = ReadListFile(path, file); FAILED(hr)) return hr;
+    if (const HRESULT hr = ReadListFile(path, keepOthers, file); FAILED(hr)) return hr;
     // Cleared or new, the file gets the model's default line ends; else it keeps its own.
-    ini::Document doc = aClearFileBeforeSave ? ini::Document() : ini::Document::Parse(file.text);
+    ini::Document doc = keepOthers ? ini::Document::Parse(file.text) : ini::Document();
     std::vector<ItemToWrite> items;
     items.reserve(entries_.size());
     for (const Entry& entry : entries_) items.push_back({&entry.key, &entry.item->values()});
     WriteListSections(doc, items);
-    const bool keepMark = !aClearFileBeforeSave && file.text.rfind(kByteOrderMark, 0) == 0;
+    const bool keepMark = keepOthers && file.text.rfind(kByteOrderMark, 0) == 0;
     const std::string text = (keepMark ? kByteOrderMark : "") + doc.Serialize();
     std::string error;
     if (!hostrt::ReplaceFileAtomically(path, text, file.mode, error)) {
@@ -87,7 +90,7 @@ HRESULT SilverlightList::raw_Load(BSTR aFileName) noexcept {
     const std::string path = PathOf(aFileName);
     if (path.empty()) return kListSource.Fail(E_INVALIDARG, "Load: no file name");
     ListFile file;
-    if (const HRESULT hr = ReadListFile(path, file); FAILED(hr)) return hr;
+    if (const HRESULT hr = ReadListFile(path, true, file); FAILED(hr)) return hr;
     std::vector<Entry> entries;
     std::unordered_map<std::string, std::size_t> index;
     if (file.present) {

@@ -1,14 +1,18 @@
-// The keyed list of items and its file.
+// The keyed list of items and its file (the file form is in list_file.h).
 //
 // - Keys compare without case, as the ini section names they are kept in do (ASCII and
 //   Windows-1252 letters: "Jörg" and "JÖRG" are one key, "a" and "a " are two); a key keeps the
 //   spelling it was added with. Items stay in the order they were added (or read).
-// - AddItemByKey with a key the list holds fails with HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS),
-//   0x800700B7, and leaves the list as it was; only items made by this component are taken
-//   (E_INVALIDARG otherwise). GetItemByKey of a key that is not there fails with
-//   HRESULT_FROM_WIN32(ERROR_NOT_FOUND), 0x80070490.
+// - AddItemByKey with a key the list holds refuses it: HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS),
+//   0x800700B7, and the list stays as it was. Only items made by this component are taken
+//   (E_INVALIDARG otherwise); the list keeps the item object itself, so later puts on it show.
+//   GetItemByKey of a key that is not there fails with HRESULT_FROM_WIN32(ERROR_NOT_FOUND),
+//   0x80070490.
 // - Load replaces the whole content of the list with the file's; a missing file gives an empty
-//   list and S_OK. A failed Load leaves the list as it was.
+//   list and S_OK, a damaged one what can be read. A failed Load leaves the list as it was.
+// - SaveEx(file, 0) writes the list into the file and keeps everything else in it: other
+//   sections with their comments, and the items of keys this list does not hold. A nonzero flag
+//   replaces the file with the list alone.
 // - SaveEx writes through a temporary file that is renamed over the old one: a failed or
 //   interrupted save leaves the old file whole. Reading fails with
 //   HRESULT_FROM_WIN32(ERROR_READ_FAULT) (0x8007001E), writing with ERROR_WRITE_FAULT

@@ -154,8 +154,7 @@ TEST_F(VaultlineTest, AnItemIsSharedNotCopied) {
   settings.Release();
   CComPtr<Item> stored = ItemOf(list, Ansi("k").get());
   EXPECT_EQ(u"http://late", GetString([&](BSTR* out) { return stored->get_WsdlUrl(out); }));
-  win32::Bstr port;
-  port.Attach(stored->GetConnectionSettings()->GetProxyPortStr());
+  const win32::Bstr port = stored->GetConnectionSettings()->GetProxyPortStr();
   EXPECT_EQ(u"3128", port.view());
 }
 

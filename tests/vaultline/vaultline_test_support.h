@@ -1,22 +1,22 @@
-// Shared by the Vaultline tests: creation by ProgID, a scratch folder, and the leak check that
-// every test ends with.
+// Shared by the Vaultline tests: creation by ProgID in an apartment of the test's own, a scratch
+// folder, and the leak check of ComTest that every test ends with.
 #pragma once
 
+#include "com_test_support.h"
 #include "contracts/vaultline_interfaces.h"
+#include "temp_dir.h"
 #include "win32/com_object.h"
-#include "win32/diagnostics.h"
 #include "win32/strings.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <optional>
 #include <string>
 
 namespace vaultline_test {
 
 using namespace Vaultline;
+using testing_support::ReadFile;
 
 inline win32::Bstr Ansi(std::string_view text) { return win32::Bstr(win32::Widen(text)); }
 
@@ -28,24 +28,17 @@ std::u16string GetString(Get get) {
   return std::u16string(text.view());
 }
 
-class VaultlineTest : public ::testing::Test {
+class VaultlineTest : public ComTest {
  public:
   void SetUp() override {
-    ASSERT_EQ(S_OK, CoInitialize(nullptr));
-    objects_ = ComDiagLiveObjects();
-    bstrs_ = ComDiagLiveBstrs();
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = std::filesystem::temp_directory_path() /
-           ("vaultline-" + std::string(info->test_suite_name()) + "-" + info->name());
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
+    ComTest::SetUp();
+    apartment_.emplace();
+    ASSERT_EQ(S_OK, apartment_->hr());
   }
   void TearDown() override {
     SetErrorInfo(0, nullptr);
-    EXPECT_EQ(objects_, ComDiagLiveObjects()) << "COM objects leaked";
-    EXPECT_EQ(bstrs_, ComDiagLiveBstrs()) << "BSTRs leaked";
-    CoUninitialize();
-    std::filesystem::remove_all(dir_);
+    apartment_.reset();
+    ComTest::TearDown();
   }
 
   template <class I>
@@ -80,22 +73,12 @@ class VaultlineTest : public ::testing::Test {
     return GetString([&](BSTR* out) { return info->GetDescription(out); });
   }
 
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-  static std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
-  static void WriteFile(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-  }
+  std::string Path(const std::string& name) const { return (dir_.path() / name).string(); }
 
-  std::filesystem::path dir_;
+  testing_support::TempDir dir_;
 
  private:
-  long objects_ = 0;
-  long bstrs_ = 0;
+  std::optional<Apartment> apartment_;
 };
 
 }  // namespace vaultline_test
