@@ -3,6 +3,8 @@
 #include "soapkit/soap_reader.h"
 #include "soapkit/xml_tree_api.h"
 
+#include <initializer_list>
+
 namespace analysis {
 namespace {
 
@@ -17,31 +19,43 @@ const char kWsSecurityUtility[] =
 const char kUserNameOverTransport[] = "UserNameOverTransport";
 constexpr int kReaderOptions = 65538;
 
-bool NameIs(void* doc, void* node, const char* expected) {
-  OsStrMb name;
-  xpi_get_node_name(doc, node, name, 0);
-  return name.CompareNoCase(expected) == 0;
-}
+// Reads names and values of one document into a single handle, so that a walk allocates once.
+class Texts {
+ public:
+  explicit Texts(void* doc) : doc_(doc) {}
 
-// The first attribute of `element` whose value equals one of `values`; its index, or -1.
-template <std::size_t N>
-int FirstAttributeValueAmong(void* doc, void* element, const char* const (&values)[N]) {
-  for (void* attr = xpi_get_next_attr(doc, element, nullptr); attr; attr = xpi_get_next_attr(doc, element, attr)) {
-    OsStrMb value;
-    xpi_get_node_text(doc, attr, value);
-    for (std::size_t i = 0; i < N; ++i) {
-      if (value.CompareNoCase(values[i]) == 0) return static_cast<int>(i);
+  // true when the node's name (without prefix) is one of `names`, ignoring case.
+  bool NameIn(void* node, std::initializer_list<const char*> names) {
+    xpi_get_node_name(doc_, node, text_, 0);
+    for (const char* name : names) {
+      if (text_.CompareNoCase(name) == 0) return true;
     }
+    return false;
   }
-  return -1;
-}
 
-// A text is taken up to its first NUL character.
-std::string TextOf(void* doc, void* node) {
-  OsStrMb text;
-  xpi_get_node_text(doc, node, text);
-  return std::string(text.GetData());
-}
+  // The first attribute of `element` whose value equals one of `values`; its index, or -1.
+  int FirstAttributeValueAmong(void* element, std::initializer_list<const char*> values) {
+    for (void* attr = xpi_get_next_attr(doc_, element, nullptr); attr; attr = xpi_get_next_attr(doc_, element, attr)) {
+      xpi_get_node_text(doc_, attr, text_);
+      int index = 0;
+      for (const char* value : values) {
+        if (text_.CompareNoCase(value) == 0) return index;
+        ++index;
+      }
+    }
+    return -1;
+  }
+
+  // A text is taken up to its first NUL character.
+  std::string TextOf(void* node) {
+    xpi_get_node_text(doc_, node, text_);
+    return std::string(text_.GetData());
+  }
+
+ private:
+  void* doc_;
+  OsStrMb text_;
+};
 
 // A reader holding one body's own copy, and its Envelope (NULL when there is none).
 class Envelope {
@@ -51,7 +65,7 @@ class Envelope {
     if (!reader_.load(copy_)) return;
     doc_ = reader_.getXpiDocument();
     void* root = xpi_get_document_root(doc_);
-    if (root && NameIs(doc_, root, "Envelope")) element_ = root;
+    if (root && Texts(doc_).NameIn(root, {"Envelope"})) element_ = root;
   }
   Envelope(const Envelope&) = delete;
   Envelope& operator=(const Envelope&) = delete;
@@ -76,8 +90,7 @@ bool IsBinaryContent(const std::string& header) {
 std::string GetAddressingVersion(const OsStrBin& body) {
   const Envelope envelope(body);
   if (envelope.element() == nullptr) return "";
-  static const char* const kVersions[] = {kWsAddressing10, kWsAddressingAugust2004};
-  switch (FirstAttributeValueAmong(envelope.doc(), envelope.element(), kVersions)) {
+  switch (Texts(envelope.doc()).FirstAttributeValueAmong(envelope.element(), {kWsAddressing10, kWsAddressingAugust2004})) {
     case 0: return "";
     case 1: return "WSAddressingAugust2004";
     default: return "None";
@@ -88,14 +101,14 @@ bool SetAuthenticationMode(const OsStrBin& body, SecuritySettings& security) {
   const Envelope envelope(body);
   void* doc = envelope.doc();
   if (envelope.element() == nullptr) return false;
+  Texts texts(doc);
   // Only the Envelope's first child can be its Header.
   void* header = xpi_get_first_child(doc, envelope.element());
-  if (header == nullptr || !NameIs(doc, header, "Header")) return false;
-  static const char* const kSecurityNamespaces[] = {kWsSecurityExtension, kWsSecurityUtility};
+  if (header == nullptr || !texts.NameIn(header, {"Header"})) return false;
   for (void* child = xpi_get_first_child(doc, header); child; child = xpi_get_next_sibling(doc, child)) {
-    if (!NameIs(doc, child, "Security")) continue;
+    if (!texts.NameIn(child, {"Security"})) continue;
     // The declaration must stand on the Security element itself.
-    if (FirstAttributeValueAmong(doc, child, kSecurityNamespaces) < 0) continue;
+    if (texts.FirstAttributeValueAmong(child, {kWsSecurityExtension, kWsSecurityUtility}) < 0) continue;
     security.authenticationMode = kUserNameOverTransport;
     RetrieveUsernameAndPassword(doc, security, child);
     return true;
@@ -105,13 +118,14 @@ bool SetAuthenticationMode(const OsStrBin& body, SecuritySettings& security) {
 
 void RetrieveUsernameAndPassword(void* doc, SecuritySettings& security, void* node) {
   if (doc == nullptr || node == nullptr) return;
+  Texts texts(doc);
   for (void* token = xpi_get_first_child(doc, node); token; token = xpi_get_next_sibling(doc, token)) {
-    if (!NameIs(doc, token, "UsernameToken") && !NameIs(doc, token, "BinarySecurityToken")) continue;
+    if (!texts.NameIn(token, {"UsernameToken", "BinarySecurityToken"})) continue;
     for (void* item = xpi_get_first_child(doc, token); item; item = xpi_get_next_sibling(doc, item)) {
-      if (NameIs(doc, item, "Username") || NameIs(doc, item, "UsernameToken")) {
-        security.username = TextOf(doc, item);
-      } else if (NameIs(doc, item, "Password") || NameIs(doc, item, "PasswordText")) {
-        security.password = TextOf(doc, item);
+      if (texts.NameIn(item, {"Username", "UsernameToken"})) {
+        security.username = texts.TextOf(item);
+      } else if (texts.NameIn(item, {"Password", "PasswordText"})) {
+        security.password = texts.TextOf(item);
       }
     }
   }

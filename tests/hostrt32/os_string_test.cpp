@@ -64,6 +64,28 @@ TEST(OsString, ReconstructingReleasesWhatWasHeld) {
   EXPECT_EQ(s.GetLength(), 0u);
 }
 
+TEST(OsString, RefillingKeepsASoleHoldersBlockButNeverASharedOne) {
+  OsStrMb text;
+  xfvOsStrConstructFromBytes(&text, "Envelope", 8);
+  const char* block = text.GetData();
+  xfvOsStrConstructFromBytes(&text, "Body", 4);
+  EXPECT_EQ(text.GetData(), block) << "a shorter text fits the block it has";
+  EXPECT_EQ(Contents(text), "Body");
+  EXPECT_EQ(text.GetData()[4], '\0');
+
+  OsStrMb other = text;  // now shared
+  xfvOsStrConstructFromBytes(&text, "Header", 6);
+  EXPECT_NE(text.GetData(), block);
+  EXPECT_EQ(Contents(other), "Body") << "a holder of the old text keeps it";
+  EXPECT_EQ(Contents(text), "Header");
+
+  xfvOsStrConstructFromBytes(&text, text.GetData() + 1, 3);  // from its own characters
+  EXPECT_EQ(Contents(text), "ead");
+  const std::string longer(1000, 'x');
+  xfvOsStrConstructFromBytes(&text, longer.data(), longer.size());
+  EXPECT_EQ(Contents(text), longer);
+}
+
 TEST(OsString, CompareNoCaseUsesTheAnsiRules) {
   struct Case {
     std::string text;

@@ -35,13 +35,14 @@ char* Allocate(const void* bytes, std::size_t size) {
   if (size == 0) return EmptyChars();
   constexpr std::size_t kHeader = offsetof(OsStrControlInfo, chars);
   if (size >= std::numeric_limits<std::uint32_t>::max() - kHeader) throw std::bad_alloc();
-  auto* block = static_cast<OsStrControlInfo*>(std::malloc(kHeader + size + 1 < sizeof(OsStrControlInfo)
-                                                               ? sizeof(OsStrControlInfo)
-                                                               : kHeader + size + 1));
+  // Rounded up, so that a handle refilled with texts of similar length keeps its block.
+  const std::size_t capacity = (size + 1 + 63) & ~std::size_t(63);
+  if (capacity >= std::numeric_limits<std::uint32_t>::max() - kHeader) throw std::bad_alloc();
+  auto* block = static_cast<OsStrControlInfo*>(std::malloc(kHeader + capacity));
   if (block == nullptr) throw std::bad_alloc();
   block->refCount = 1;
   block->length = static_cast<std::uint32_t>(size);
-  block->capacity = static_cast<std::uint32_t>(size + 1);
+  block->capacity = static_cast<std::uint32_t>(capacity);
   std::memcpy(block->chars, bytes, size);
   block->chars[size] = 0;
   return block->chars;
@@ -77,6 +78,15 @@ void xfvOsStrConstructByStrDataIgnoringNulls(OsStr* target, const OsStr* source)
 
 void xfvOsStrConstructFromBytes(OsStr* target, const void* bytes, std::size_t size) {
   if (target == nullptr) return;
+  // A string held by this handle alone that has room is refilled in place: a walk that fetches
+  // name after name into one handle then allocates once.
+  char* chars = target->mpchData;
+  if (bytes && size > 0 && !IsShared(chars) && Control(chars)->refCount == 1 && size < Control(chars)->capacity) {
+    std::memmove(chars, bytes, size);
+    chars[size] = 0;
+    Control(chars)->length = static_cast<std::uint32_t>(size);
+    return;
+  }
   char* copy = bytes ? Allocate(bytes, size) : EmptyChars();
   DropHolder(target->mpchData);
   target->mpchData = copy;

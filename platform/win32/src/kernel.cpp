@@ -1,7 +1,9 @@
 // lstrcmpiA, Sleep and the per-thread last error.
 #include "win32/kernel.h"
 
+#include <array>
 #include <chrono>
+#include <cstdint>
 #include <thread>
 
 namespace {
@@ -28,29 +30,32 @@ bool IsLetter(unsigned char c) {
          f == 0x8E || f == 0x9F || c == 0xDF || c == 0x83;
 }
 
-// Word-sort weight: symbols before digits before letters; within a class, the folded byte.
-int Weight(unsigned char c) {
-  const unsigned char f = FoldCase(c);
-  if (f >= '0' && f <= '9') return 0x100 + f;
-  if (IsLetter(c)) return 0x200 + f;
-  return f;
-}
+// Word-sort weights: symbols before digits before letters; within a class, the folded byte. NUL
+// weighs least, so a text sorts before the longer texts it begins. Tabled: the SOAP analysis
+// compares every namespace declaration it meets.
+const std::array<std::int16_t, 256> kWeights = [] {
+  std::array<std::int16_t, 256> weights{};
+  for (int i = 0; i < 256; ++i) {
+    const auto byte = static_cast<unsigned char>(i);
+    const unsigned char f = FoldCase(byte);
+    weights[i] = static_cast<std::int16_t>(f >= '0' && f <= '9' ? 0x100 + f : IsLetter(byte) ? 0x200 + f : f);
+  }
+  return weights;
+}();
 
 bool IsDeferred(unsigned char c) { return c == '-' || c == '\''; }
 
-int Sign(int v) { return v < 0 ? -1 : (v > 0 ? 1 : 0); }
-
 // Compares by weights, skipping hyphens and apostrophes when `skipDeferred` is set.
 int CompareWeights(const unsigned char* a, const unsigned char* b, bool skipDeferred) {
-  for (;;) {
+  for (;; ++a, ++b) {
     if (skipDeferred) {
-      while (*a && IsDeferred(*a)) ++a;
-      while (*b && IsDeferred(*b)) ++b;
+      while (IsDeferred(*a)) ++a;
+      while (IsDeferred(*b)) ++b;
     }
-    if (*a == 0 || *b == 0) return Sign(static_cast<int>(*a != 0) - static_cast<int>(*b != 0));
-    const int d = Weight(*a) - Weight(*b);
-    if (d != 0) return Sign(d);
-    ++a, ++b;
+    const int wa = kWeights[*a];
+    const int wb = kWeights[*b];
+    if (wa != wb) return wa < wb ? -1 : 1;
+    if (*a == 0) return 0;
   }
 }
 
@@ -67,6 +72,10 @@ extern "C" int WINAPI lstrcmpiA(LPCSTR a, LPCSTR b) {
   if (a == nullptr || b == nullptr) return a == b ? 0 : (a == nullptr ? -1 : 1);
   const auto* ua = reinterpret_cast<const unsigned char*>(a);
   const auto* ub = reinterpret_cast<const unsigned char*>(b);
+  // Both passes see a prefix that is the same but for case as equal, and leave it at the same
+  // place in both texts; they need only look from where the texts first differ.
+  while (*ua != 0 && (*ua == *ub || kWeights[*ua] == kWeights[*ub])) ++ua, ++ub;
+  if (*ua == 0 && *ub == 0) return 0;
   // Hyphen and apostrophe weigh only when everything else is equal ("co-op" sorts next to "coop"
   // but is not equal to it).
   const int primary = CompareWeights(ua, ub, true);
