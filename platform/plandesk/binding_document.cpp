@@ -87,17 +87,6 @@ struct StringWriter final : pugi::xml_writer {
 
 }  // namespace
 
-// The SOAP version is not among the values. The binary encoding carries SOAP 1.2 only; a text
-// message with WS-Addressing is taken as SOAP 1.2 (a text binding's default), one without as SOAP
-// 1.1 (the basic profile). The raw addressing version is written beside it, so nothing is lost.
-std::string MessageVersion(const std::string& messageEncoding, const std::string& addressingVersion) {
-  if (!IsKnownEncoding(messageEncoding)) return {};
-  if (addressingVersion.empty()) return "Soap12WSAddressing10";
-  if (addressingVersion == "WSAddressingAugust2004") return "Soap12WSAddressingAugust2004";
-  if (addressingVersion == "None") return messageEncoding == kBinaryEncoding ? "Soap12" : "Soap11";
-  return {};
-}
-
 bool PutBinding(pugi::xml_document& document, const std::string& port, const BindingValues& values,
                 std::string& error) {
   pugi::xml_node root = document.document_element();
@@ -121,11 +110,9 @@ bool PutBinding(pugi::xml_document& document, const std::string& port, const Bin
               {{"kind", knownTransport ? nullptr : &values.transport}}, pugi::xml_node());
 
   const bool knownEncoding = IsKnownEncoding(values.messageEncoding);
-  const std::string messageVersion = MessageVersion(values.messageEncoding, values.addressingVersion);
   const pugi::xml_node encoding =
       PutPart(binding, kEncodingNames, knownEncoding ? values.messageEncoding.c_str() : kOtherEncoding,
               {{"name", knownEncoding ? nullptr : &values.messageEncoding},
-               {"messageVersion", messageVersion.empty() ? nullptr : &messageVersion},
                {"addressingVersion", &values.addressingVersion}},
               transport);
 

@@ -8,15 +8,16 @@
 //         <customBinding>
 //           <binding name="PORT">
 //             <security authenticationMode="UserNameOverTransport" userName="u" password="p" />
-//             <textMessageEncoding messageVersion="Soap12WSAddressing10" addressingVersion="" />
+//             <textMessageEncoding addressingVersion="" />
 //             <KvHttpEngineTransport />
 //           </binding>
 //
 // The security element is there only when an authentication mode was set. The encoding element is
 // named after the encoding ("binaryMessageEncoding", "textMessageEncoding"; any other value gives
 // <messageEncoding name="VALUE">), the transport element after the transport ("KvHttpEngineTransport";
-// any other value gives <transport kind="VALUE">). addressingVersion keeps the value as it was set;
-// messageVersion is derived from it for readers that expect one.
+// any other value gives <transport kind="VALUE">). addressingVersion keeps the value as it was set
+// ("" is WS-Addressing 1.0). No messageVersion is written: the values do not tell the SOAP version,
+// and a guessed one would mislead the tools that read it.
 #pragma once
 
 #include <pugixml.hpp>
@@ -34,10 +35,6 @@ struct BindingValues {
   std::string userName;
   std::string password;
 };
-
-// The message version for an encoding and an addressing version ("" is WS-Addressing 1.0); empty
-// when either value is not a known one.
-std::string MessageVersion(const std::string& messageEncoding, const std::string& addressingVersion);
 
 // Puts the binding named `port` into `document`: an existing binding of that name is updated in
 // place (what it holds besides the elements and attributes written here stays), otherwise the

@@ -83,7 +83,7 @@ TEST_F(PlanDeskMerge, ForeignContentOfTheFileIsKept) {
       "//customBinding/binding[@name='PortA']/comment()",
       "//customBinding/binding[@name='PortA']/KvHttpEngineTransport[@maxReceivedMessageSize='65536']",
       // The encoding changed kind; what others put on its element travels with it.
-      "//customBinding/binding[@name='PortA']/binaryMessageEncoding[@writeEncoding='utf-8']",
+      "//customBinding/binding[@name='PortA']/binaryMessageEncoding[@writeEncoding='utf-8'][@messageVersion='Soap11']",
       "/comment()",
       "/processing-instruction('editor')",
   };

@@ -108,7 +108,6 @@ StoredBinding ReadBinding(const fs::path& file, const std::string& port) {
   stored.values.messageEncoding =
       Utf16(stored.encodingElement == "messageEncoding" ? encoding.attribute("name").value() : encoding.name());
   stored.values.addressingVersion = Utf16(encoding.attribute("addressingVersion").value());
-  stored.messageVersion = encoding.attribute("messageVersion").value();
 
   const pugi::xml_node transport = ChildNamed(binding, {"KvHttpEngineTransport", "transport"});
   stored.transportElement = transport.name();

@@ -41,7 +41,6 @@ struct StoredBinding {
   bool found = false;
   std::string encodingElement, transportElement;
   Values values;
-  std::string messageVersion;  // empty when the attribute is absent
   bool hasSecurity = false;
 };
 
