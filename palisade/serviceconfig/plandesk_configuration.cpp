@@ -49,12 +49,10 @@ void PlanDeskConfiguration::retrieveUsernameAndPassword(void* doc, SecuritySetti
   analysis::RetrieveUsernameAndPassword(doc, security, node);
 }
 
+// Raises nothing: a class that cannot be created leaves mUtilities empty, the write fails and the
+// next one tries again.
 void PlanDeskConfiguration::CreatePalisade() {
-  try {
-    mUtilities = frame::CreateByProgId<IPersistSilverlightPalisades>(PlanDesk::kProgIdSilverlightPalisades);
-  } catch (...) {
-    // Left empty: the write fails and the next one tries again.
-  }
+  mUtilities = frame::CreateByProgId<IPersistSilverlightPalisades>(PlanDesk::kProgIdSilverlightPalisades);
 }
 
 CComPtr<IPersistSilverlightConfigurationSettings> PlanDeskConfiguration::CreateNewItem() {

@@ -78,6 +78,10 @@ void AddAnalyzeCommands(CLI::App& app, Action& action) {
   configure->callback([&action, configureArgs] {
     action = [configureArgs] {
       RecordedRequest request;
+      if (configureArgs->request.request.empty() && configureArgs->request.header.empty()) {
+        Fail("give REQUEST or --header and --body");
+        return int(kUsage);
+      }
       if (!Load(configureArgs->request, request)) return int(kFailed);
       PlanDeskConfiguration configuration;
       std::string configurationFile;
@@ -85,6 +89,8 @@ void AddAnalyzeCommands(CLI::App& app, Action& action) {
           configureArgs->service, configureArgs->port, configureArgs->script, request.header, ToBody(request.body),
           true, configurationFile);
       Print("stored", stored);
+      // The library answers only yes or no; these are the usual reasons for a no.
+      if (!stored) Fail("the binding was not stored (is the script folder there and writable?)");
       return int(stored ? kDone : kFailed);
     };
   });
