@@ -25,10 +25,11 @@ void SilverlightObjectsManagement::SaveErrorData(std::string mErrorFile, WsdlErr
   try {
     const std::string path = ErrorFilePath(mErrorFile);
     if (!mErrorList) CreateErrorComObject(path);
+    if (!mErrorList) return;
     CComPtr<IPersistSilverlightListItemRO> item = CreateNewItem();
     if (!item) return;
     CComPtr<IPersistSilverlightConnectionSettings> settings = item->GetConnectionSettings();
-    if (!mErrorList || !settings) return;
+    if (!settings) return;
     const win32::Bstr endPoint = frame::ToBstr(mWsdlErrorData.endPoint);
     // Plain puts: their results are not examined.
     item->put_WsdlUrl(frame::ToBstr(mWsdlErrorData.wsdlUrl).get());
@@ -42,7 +43,10 @@ void SilverlightObjectsManagement::SaveErrorData(std::string mErrorFile, WsdlErr
     PutIfNotEmpty(settings, &IPersistSilverlightConnectionSettings::put_ConnectionText4, mWsdlErrorData.connectionText4);
     mErrorList->AddItemByKey(endPoint.get(), item);
     mErrorList->PutUseStatus(VARIANT_FALSE);
-    mErrorList->SaveEx(frame::ToBstr(path).get(), 1);
+    // Merged into the file, not replacing it: the list in memory can lack entries the file holds
+    // (another object saved them, the list was loaded from another folder, or its load failed),
+    // and replacing the file would lose them.
+    mErrorList->SaveEx(frame::ToBstr(path).get(), 0);
   } catch (...) {
     // Nothing is reported: the entry stays in the list in memory for the next save.
   }
