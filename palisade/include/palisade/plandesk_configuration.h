@@ -3,8 +3,6 @@
 //
 // Each object enters its thread into a single-threaded COM apartment for its lifetime; use and
 // destroy it on the thread that made it.
-//
-// Not built yet: UpdateServiceConfiguration answers false.
 #pragma once
 
 #include "hostrt32/hostrt32.h"
