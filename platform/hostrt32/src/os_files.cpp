@@ -81,25 +81,58 @@ bool ReadWholeFile(const std::string& nativePath, std::string& contents, std::st
   return true;
 }
 
+namespace {
+
+// A file for the new contents, not yet under any name where the system allows it (O_TMPFILE), so
+// that a process killed while writing leaves nothing behind; else a uniquely named one. `named` is
+// empty for the first kind.
+int OpenTemporary(const std::string& folder, const std::string& nativePath, std::string& named) {
+  named.clear();
+#if defined(O_TMPFILE)
+  // Naming such a file later goes through /proc.
+  static const bool canName = ::access("/proc/self/fd", X_OK) == 0;
+  if (canName) {
+    const int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (fd >= 0) return fd;
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return -1;
+  }
+#endif
+  std::string temp = nativePath + ".tmp-XXXXXX";
+  const int made = ::mkstemp(temp.data());
+  if (made >= 0) named = temp;
+  return made;
+}
+
+// Gives an unnamed temporary file the name `temp` next to its target.
+bool NameTemporary(int fd, const std::string& nativePath, std::string& temp) {
+  const std::string self = "/proc/self/fd/" + std::to_string(fd);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    temp = nativePath + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
+    if (errno != EEXIST) return false;
+  }
+  return false;
+}
+
+}  // namespace
+
 bool ReplaceFileAtomically(const std::string& nativePath, const std::string& contents, unsigned mode,
                            std::string& error) {
   const std::string folder = FolderOf(nativePath);
-  std::string temp = nativePath + ".tmp-XXXXXX";
-  std::vector<char> name(temp.begin(), temp.end());
-  name.push_back('\0');
-  const int fd = ::mkstemp(name.data());
+  std::string temp;
+  const int fd = OpenTemporary(folder, nativePath, temp);
   if (fd < 0) {
     error = ErrnoText("cannot create a file in", folder);
     return false;
   }
-  temp.assign(name.data());
-  const bool written = ::fchmod(fd, mode) == 0 && WriteAll(fd, contents.data(), contents.size()) && ::fsync(fd) == 0;
+  const bool written = ::fchmod(fd, mode) == 0 && WriteAll(fd, contents.data(), contents.size()) &&
+                       ::fsync(fd) == 0 && (!temp.empty() || NameTemporary(fd, nativePath, temp));
   const int savedErrno = errno;
   const bool closed = ::close(fd) == 0;
   if (!written || !closed) {
     errno = written ? errno : savedErrno;
-    error = ErrnoText("cannot write", temp);
-    ::unlink(temp.c_str());
+    error = ErrnoText("cannot write", temp.empty() ? nativePath : temp);
+    if (!temp.empty()) ::unlink(temp.c_str());
     return false;
   }
   if (::rename(temp.c_str(), nativePath.c_str()) != 0) {

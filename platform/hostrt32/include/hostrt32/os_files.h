@@ -17,8 +17,9 @@ HOSTRT32_API bool ReadWholeFile(const std::string& nativePath, std::string& cont
 
 // Replaces the file with `contents`: written to a temporary file in the same folder, flushed to
 // disk, then renamed over the old one, so a crash at any point leaves either the old or the new
-// file whole. `mode` is the new file's permission bits. false (and `error` set) on failure, in
-// which case the old file is untouched.
+// file whole. Where the system offers unnamed files (O_TMPFILE), a writer killed before the
+// rename leaves no temporary file behind either. `mode` is the new file's permission bits. false
+// (and `error` set) on failure, in which case the old file is untouched.
 HOSTRT32_API bool ReplaceFileAtomically(const std::string& nativePath, const std::string& contents, unsigned mode,
                                         std::string& error);
 
