@@ -1,14 +1,16 @@
 #include "browser/chromium_session.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <string_view>
 #include <thread>
 #include <utility>
-#include <vector>
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -32,10 +34,11 @@ namespace fs = std::filesystem;
 // The first start on a machine builds font and profile caches; later ones are far quicker.
 constexpr auto kStartTimeout = 30s;
 constexpr auto kCommandTimeout = 10s;
-constexpr auto kCloseGrace = 2s;
+// A page whose script keeps its main thread busy must not hold up every reading for long.
+constexpr auto kReadyStateTimeout = 1s;
 
-// The pipe ends the child gets must sit above 4, or dup2() onto 3 and 4 could
-// overwrite one with the other.
+// The pipe ends the child gets must sit above 4, or dup2() onto 3 and 4 could overwrite one with
+// the other.
 constexpr int kFirstFreeFd = 5;
 
 class Fd {
@@ -76,7 +79,7 @@ std::string LastLine(const std::string& path) {
 }
 
 // The "result" object of a successful response, or null.
-json* ResultOf(std::optional<json>& response) {
+const json* ResultOf(const std::optional<json>& response) {
   if (!response) return nullptr;
   const auto it = response->find("result");
   return it != response->end() && it->is_object() ? &*it : nullptr;
@@ -85,21 +88,21 @@ json* ResultOf(std::optional<json>& response) {
 std::string ErrorOf(const std::optional<json>& response) {
   if (!response) return "no answer";
   const auto it = response->find("error");
-  if (it != response->end() && it->is_object() && it->contains("message") &&
-      (*it)["message"].is_string()) {
+  if (it != response->end() && it->is_object() && it->contains("message") && (*it)["message"].is_string()) {
     return (*it)["message"].get<std::string>();
   }
   return "malformed answer";
 }
 
-// The value of a script run in the page's main world; nullopt if it threw or
-// the browser did not answer.
-std::optional<json> Evaluate(DevToolsPipe& pipe, const std::string& session_id,
-                             const char* expression) {
-  auto response = pipe.Call("Runtime.evaluate",
-                            {{"expression", expression}, {"returnByValue", true}, {"silent", true}},
-                            session_id, kCommandTimeout);
-  json* result = ResultOf(response);
+std::string StringField(const json* object, const char* name) {
+  if (!object) return {};
+  const auto it = object->find(name);
+  return it != object->end() && it->is_string() ? it->get<std::string>() : std::string();
+}
+
+// The value of a Runtime.evaluate response; nullopt when the script threw or the answer is odd.
+std::optional<json> ValueOf(std::optional<json>&& response) {
+  const json* result = ResultOf(response);
   if (!result || result->contains("exceptionDetails")) return std::nullopt;
   const auto remote = result->find("result");
   if (remote == result->end() || !remote->is_object()) return std::nullopt;
@@ -108,50 +111,42 @@ std::optional<json> Evaluate(DevToolsPipe& pipe, const std::string& session_id,
   return std::move(*value);
 }
 
-// Plain indexing and a template literal, so a page that replaces Array.from or
-// Array.prototype.push cannot change what we read.
+json EvaluateParams(const char* expression) {
+  return {{"expression", expression}, {"returnByValue", true}, {"silent", true}};
+}
+
+// Plain indexing and template literals, so a page that replaces Array.from, Array.prototype.push
+// or String cannot change what is read.
 constexpr const char* kLinksScript =
     "(() => { const c = document.links, out = [];"
     " for (let i = 0; i < c.length; i++) { const l = c[i]; out[i] = [`${l.tagName}`, `${l.href}`]; }"
     " return out; })()";
 
-ReadyState ParseReadyState(const std::string& state) {
+ReadyState ParseReadyState(const json& state) {
   if (state == "loading") return ReadyState::Loading;
   if (state == "interactive") return ReadyState::Interactive;
   if (state == "complete") return ReadyState::Complete;
   return ReadyState::Uninitialized;
 }
 
-// Exited (or already reaped by someone else) within the timeout; the exit
-// status is left in place so the pid, and with it the process group, cannot be
-// reused before we have signalled the group.
-bool WaitForExit(pid_t pid, std::chrono::steady_clock::duration timeout) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  for (;;) {
-    siginfo_t info{};
-    const int r = waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT);
-    if (r == 0 && info.si_pid == pid) return true;
-    if (r == -1 && errno != EINTR) return true;
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(2ms);
-  }
-}
-
-// The crash handler double-forks out of the process group; its command line
-// names the session directory, which nothing else's does.
-void KillStrays(const std::string& dir) {
+// Processes whose command line names the session folder. A crash handler leaves the process
+// group, so signalling the group alone could miss it; nothing else names our folder.
+void KillStrays(const std::string& dir) noexcept try {
+  const std::string marker = dir + "/";
   std::error_code ec;
   for (fs::directory_iterator it("/proc", ec), end; !ec && it != end; it.increment(ec)) {
     const std::string name = it->path().filename().string();
     if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) continue;
     std::ifstream in(it->path() / "cmdline", std::ios::binary);
     const std::string cmdline((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (cmdline.find(dir + "/") != std::string::npos) kill(static_cast<pid_t>(std::stol(name)), SIGKILL);
+    if (cmdline.find(marker) != std::string::npos) kill(static_cast<pid_t>(std::stol(name)), SIGKILL);
   }
+} catch (...) {
+  // Out of memory while looking: the process group has been signalled all the same.
 }
 
-// Killed helpers may finish one last file operation after the signal, so an
-// attempt can fail with the directory not yet empty.
+// Killed helpers may finish one last file operation after the signal, so an attempt can fail with
+// the folder not yet empty.
 void RemoveTree(const std::string& dir) {
   for (int attempt = 0; attempt < 50; ++attempt) {
     std::error_code ec;
@@ -163,14 +158,16 @@ void RemoveTree(const std::string& dir) {
 
 }  // namespace
 
-std::string ChromiumSession::DefaultExecutable() { return "/usr/bin/chromium"; }
+std::string ChromiumSession::DefaultExecutable() {
+  const char* chosen = std::getenv("PALISADE_BROWSER");
+  return chosen && *chosen ? chosen : "/usr/bin/chromium";
+}
 
-ChromiumSession::ChromiumSession() = default;
+bool ChromiumSession::IsInstalled(const std::string& executable) { return access(executable.c_str(), X_OK) == 0; }
 
 ChromiumSession::~ChromiumSession() { Close(); }
 
-std::unique_ptr<ChromiumSession> ChromiumSession::Start(std::string* error,
-                                                        const std::string& executable) {
+std::unique_ptr<ChromiumSession> ChromiumSession::Start(std::string* error, const std::string& executable) {
   std::string ignored;
   if (!error) error = &ignored;
   if (access(executable.c_str(), X_OK) != 0) {
@@ -178,7 +175,7 @@ std::unique_ptr<ChromiumSession> ChromiumSession::Start(std::string* error,
     return nullptr;
   }
   std::unique_ptr<ChromiumSession> session(new ChromiumSession);
-  if (!session->Launch(executable, error) || !session->Attach(error)) {
+  if (!session->Launch(executable, error) || !session->OpenPage(error)) {
     session->Close();
     return nullptr;
   }
@@ -191,7 +188,7 @@ bool ChromiumSession::Launch(const std::string& executable, std::string* error) 
   if (ec) tmp = "/tmp";
   std::string dir = (tmp / "palisade-browser-XXXXXX").string();
   if (!mkdtemp(dir.data())) {
-    *error = "cannot create a profile directory in " + tmp.string() + ": " + ErrnoText(errno);
+    *error = "cannot create a profile folder in " + tmp.string() + ": " + ErrnoText(errno);
     return false;
   }
   dir_ = dir;
@@ -213,37 +210,40 @@ bool ChromiumSession::Launch(const std::string& executable, std::string* error) 
     *error = "cannot prepare the browser's descriptors: " + ErrnoText(errno);
     return false;
   }
-
-  const std::string profile = "--user-data-dir=" + dir_ + "/profile";
-  std::vector<std::string> args = {executable,
-                                   "--headless",
-                                   "--no-sandbox",
-                                   "--disable-gpu",
-                                   "--no-first-run",
-                                   "--disable-background-networking",
-                                   "--disable-component-update",
-                                   "--disable-sync",
-                                   "--disable-quic",
-                                   "--remote-debugging-pipe",
-                                   profile,
-                                   "about:blank"};
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-
-  // Scratch files and the crash database (otherwise under $HOME) land in the
-  // session directory, so they go with it even when the browser is killed.
+  // Scratch files, the crash database and what libraries keep in the user's configuration
+  // folder land in the session folder, so they go with it even when the browser is killed.
   const std::string scratch = dir_ + "/tmp";
   if (mkdir(scratch.c_str(), 0700) != 0) {
     *error = "cannot create " + scratch + ": " + ErrnoText(errno);
     return false;
   }
-  std::vector<std::string> overrides = {"TMPDIR=" + scratch, "CHROME_CONFIG_HOME=" + dir_ + "/config"};
+
+  std::vector<std::string> args = {executable,
+                                    "--headless",
+                                    "--no-sandbox",
+                                    "--disable-gpu",
+                                    "--no-first-run",
+                                    "--disable-background-networking",
+                                    "--disable-component-update",
+                                    "--disable-sync",
+                                    // The page is made over the pipe; an initial one would only
+                                    // cost a renderer at start-up.
+                                    "--no-startup-window",
+                                    "--remote-debugging-pipe",
+                                    "--user-data-dir=" + dir_ + "/profile"};
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+
+  std::vector<std::string> overrides = {"TMPDIR=" + scratch, "CHROME_CONFIG_HOME=" + dir_ + "/config",
+                                        "XDG_CONFIG_HOME=" + dir_ + "/config", "XDG_CACHE_HOME=" + dir_ + "/cache"};
   std::vector<char*> envp;
   for (char** e = environ; *e; ++e) {
-    if (std::strncmp(*e, "TMPDIR=", 7) != 0 && std::strncmp(*e, "CHROME_CONFIG_HOME=", 19) != 0) {
-      envp.push_back(*e);
-    }
+    const std::string_view entry(*e);
+    const bool overridden = std::any_of(overrides.begin(), overrides.end(), [&](const std::string& o) {
+      return entry.substr(0, entry.find('=') + 1) == std::string_view(o).substr(0, o.find('=') + 1);
+    });
+    if (!overridden) envp.push_back(*e);
   }
   for (auto& o : overrides) envp.push_back(o.data());
   envp.push_back(nullptr);
@@ -258,8 +258,8 @@ bool ChromiumSession::Launch(const std::string& executable, std::string* error) 
   // Whatever else the host process has open is not the browser's business.
   posix_spawn_file_actions_addclosefrom_np(&actions, kFirstFreeFd);
 
-  // Own process group so Close() can signal every helper at once; default
-  // signal handling and an empty mask whatever the host has set.
+  // A process group of its own, so Close() can signal every helper at once; default signal
+  // handling and an empty mask whatever the host has set.
   posix_spawnattr_t attr;
   posix_spawnattr_init(&attr);
   sigset_t none, all;
@@ -268,8 +268,7 @@ bool ChromiumSession::Launch(const std::string& executable, std::string* error) 
   posix_spawnattr_setsigmask(&attr, &none);
   posix_spawnattr_setsigdefault(&attr, &all);
   posix_spawnattr_setpgroup(&attr, 0);
-  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK |
-                                      POSIX_SPAWN_SETSIGDEF);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
 
   pid_t pid = -1;
   const int rc = posix_spawn(&pid, executable.c_str(), &actions, &attr, argv.data(), envp.data());
@@ -285,104 +284,88 @@ bool ChromiumSession::Launch(const std::string& executable, std::string* error) 
 }
 
 std::string ChromiumSession::StartFailure(const std::string& step) const {
+  // A browser that closed the pipe is on its way out; its exit status says more than the pipe.
+  const auto deadline = std::chrono::steady_clock::now() + (pipe_->broken() ? 1s : 0s);
   siginfo_t info{};
-  const bool exited = waitid(P_PID, static_cast<id_t>(pid_), &info,
-                             WEXITED | WNOHANG | WNOWAIT) == 0 &&
-                      info.si_pid == pid_;
-  if (exited) {
-    std::string why = info.si_code == CLD_EXITED
-                          ? "exited with status " + std::to_string(info.si_status)
-                          : "was killed by signal " + std::to_string(info.si_status);
-    const std::string last = LastLine(dir_ + "/browser.log");
-    return "browser " + why + " during start-up" + (last.empty() ? "" : ": " + last);
+  bool exited = false;
+  for (;;) {
+    exited = waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid_;
+    if (exited || std::chrono::steady_clock::now() >= deadline) break;
+    std::this_thread::sleep_for(5ms);
   }
-  if (pipe_->broken()) return "browser closed its DevTools pipe during " + step;
-  return "browser did not answer " + step + " in time";
+  if (exited) {
+    const std::string why = info.si_code == CLD_EXITED ? "exited with status " + std::to_string(info.si_status)
+                                                       : "was killed by signal " + std::to_string(info.si_status);
+    const std::string last = LastLine(dir_ + "/browser.log");
+    return "the browser " + why + " while starting" + (last.empty() ? "" : ": " + last);
+  }
+  if (pipe_->broken()) return "the browser closed its DevTools pipe during " + step;
+  return "the browser did not answer " + step + " in time";
 }
 
-bool ChromiumSession::Attach(std::string* error) {
-  auto targets = pipe_->Call("Target.getTargets", json::object(), "", kStartTimeout);
-  json* listed = ResultOf(targets);
-  if (!listed) {
-    *error = targets ? "Target.getTargets failed: " + ErrorOf(targets)
-                     : StartFailure("Target.getTargets");
+bool ChromiumSession::OpenPage(std::string* error) {
+  // The first command also waits for the browser to come up.
+  const auto created = pipe_->Call("Target.createTarget", {{"url", "about:blank"}}, "", kStartTimeout);
+  const std::string target = StringField(ResultOf(created), "targetId");
+  if (target.empty()) {
+    *error = created ? "Target.createTarget failed: " + ErrorOf(created) : StartFailure("Target.createTarget");
     return false;
   }
-  std::string target_id;
-  const auto infos = listed->find("targetInfos");
-  if (infos != listed->end() && infos->is_array()) {
-    for (const auto& info : *infos) {
-      if (info.value("type", "") == "page" && info.contains("targetId") &&
-          info["targetId"].is_string()) {
-        target_id = info["targetId"].get<std::string>();
-        break;
-      }
-    }
-  }
-  if (target_id.empty()) {
-    // The start-up page may not exist yet, or the build opens none.
-    auto created =
-        pipe_->Call("Target.createTarget", {{"url", "about:blank"}}, "", kCommandTimeout);
-    json* made = ResultOf(created);
-    if (!made || !made->contains("targetId") || !(*made)["targetId"].is_string()) {
-      *error = created ? "Target.createTarget failed: " + ErrorOf(created)
-                       : StartFailure("Target.createTarget");
-      return false;
-    }
-    target_id = (*made)["targetId"].get<std::string>();
-  }
-  auto attached = pipe_->Call("Target.attachToTarget",
-                              {{"targetId", target_id}, {"flatten", true}}, "", kCommandTimeout);
-  json* session = ResultOf(attached);
-  if (!session || !session->contains("sessionId") || !(*session)["sessionId"].is_string()) {
-    *error = attached ? "Target.attachToTarget failed: " + ErrorOf(attached)
-                      : StartFailure("Target.attachToTarget");
+  const auto attached =
+      pipe_->Call("Target.attachToTarget", {{"targetId", target}, {"flatten", true}}, "", kCommandTimeout);
+  session_id_ = StringField(ResultOf(attached), "sessionId");
+  if (session_id_.empty()) {
+    *error = attached ? "Target.attachToTarget failed: " + ErrorOf(attached) : StartFailure("Target.attachToTarget");
     return false;
   }
-  session_id_ = (*session)["sessionId"].get<std::string>();
   return true;
 }
 
 bool ChromiumSession::Navigate(const std::string& url) {
-  if (!pipe_ || session_id_.empty() || url.empty()) return false;
+  if (!IsOpen() || url.empty()) return false;
   if (pending_navigation_ != 0) pipe_->Forget(pending_navigation_);
-  // The answer comes when the new document commits (or the navigation fails),
-  // which for a slow server can be long after this returns.
+  // The answer comes once the new document commits or the navigation fails, which for a slow
+  // server can be long after this returns.
   pending_navigation_ = pipe_->Send("Page.navigate", {{"url", url}}, session_id_, kCommandTimeout);
+  navigated_ = true;
+  navigation_failed_ = pending_navigation_ == 0;
   return pending_navigation_ != 0;
 }
 
-bool ChromiumSession::NavigationPending() {
-  if (pending_navigation_ == 0) return false;
-  if (!pipe_->broken() && !pipe_->Await(pending_navigation_, 0s) && !pipe_->broken()) return true;
+void ChromiumSession::SettleNavigation() {
+  if (pending_navigation_ == 0) return;
+  const auto answer = pipe_->Await(pending_navigation_, 0s);
+  if (!answer && !pipe_->broken()) return;  // still on its way
   pipe_->Forget(pending_navigation_);
   pending_navigation_ = 0;
-  return false;
+  // An error page stands in for a document that never came; it is not the page asked for.
+  const json* result = ResultOf(answer);
+  navigation_failed_ = !result || !StringField(result, "errorText").empty();
 }
 
-std::optional<std::string> ChromiumSession::EvaluateString(const char* expression) {
-  if (!pipe_ || session_id_.empty()) return std::nullopt;
-  auto value = Evaluate(*pipe_, session_id_, expression);
+ReadyState ChromiumSession::GetReadyState() {
+  if (!IsOpen()) return ReadyState::Uninitialized;
+  SettleNavigation();
+  if (pending_navigation_ != 0) return ReadyState::Loading;
+  if (!navigated_ || navigation_failed_) return ReadyState::Uninitialized;
+  auto response = pipe_->Call("Runtime.evaluate", EvaluateParams("document.readyState"), session_id_,
+                              kReadyStateTimeout);
+  if (!response) return pipe_->broken() ? ReadyState::Uninitialized : ReadyState::Loading;
+  const auto state = ValueOf(std::move(response));
+  return state ? ParseReadyState(*state) : ReadyState::Uninitialized;
+}
+
+std::optional<std::string> ChromiumSession::ContentType() {
+  if (!IsOpen()) return std::nullopt;
+  auto value =
+      ValueOf(pipe_->Call("Runtime.evaluate", EvaluateParams("document.contentType"), session_id_, kCommandTimeout));
   if (!value || !value->is_string()) return std::nullopt;
   return std::move(value->get_ref<std::string&>());
 }
 
-ReadyState ChromiumSession::GetReadyState() {
-  if (!pipe_ || session_id_.empty()) return ReadyState::Uninitialized;
-  // Until the commit, document.readyState would describe the previous document.
-  if (NavigationPending()) return ReadyState::Loading;
-  const auto state = EvaluateString("document.readyState");
-  return state ? ParseReadyState(*state) : ReadyState::Uninitialized;
-}
-
-bool ChromiumSession::IsHtmlDocument() {
-  const auto type = EvaluateString("document.contentType");
-  return type && (*type == "text/html" || *type == "application/xhtml+xml");
-}
-
 std::optional<std::vector<Link>> ChromiumSession::GetLinks() {
-  if (!pipe_ || session_id_.empty()) return std::nullopt;
-  auto value = Evaluate(*pipe_, session_id_, kLinksScript);
+  if (!IsOpen()) return std::nullopt;
+  auto value = ValueOf(pipe_->Call("Runtime.evaluate", EvaluateParams(kLinksScript), session_id_, kCommandTimeout));
   if (!value || !value->is_array()) return std::nullopt;
   std::vector<Link> links;
   links.reserve(value->size());
@@ -390,17 +373,14 @@ std::optional<std::vector<Link>> ChromiumSession::GetLinks() {
     if (!entry.is_array() || entry.size() != 2 || !entry[0].is_string() || !entry[1].is_string()) {
       return std::nullopt;
     }
-    links.push_back({std::move(entry[0].get_ref<std::string&>()),
-                     std::move(entry[1].get_ref<std::string&>())});
+    links.push_back({std::move(entry[0].get_ref<std::string&>()), std::move(entry[1].get_ref<std::string&>())});
   }
   return links;
 }
 
 void ChromiumSession::Close() {
   if (pid_ > 0) {
-    if (pipe_ && !pipe_->broken()) pipe_->Send("Browser.close", nullptr, "", 200ms);
-    WaitForExit(pid_, kCloseGrace);
-    // Helpers outlive a browser that crashed, and a hung one ignores Browser.close.
+    // The profile is thrown away, so there is nothing to shut down gracefully.
     kill(-pid_, SIGKILL);
     KillStrays(dir_);
     while (waitpid(pid_, nullptr, 0) == -1 && errno == EINTR) {

@@ -12,27 +12,30 @@ namespace browser {
 
 class DevToolsPipe;
 
-// As the browser reports them, UTF-8.
+// One entry of document.links, as the browser reports it (UTF-8).
 struct Link {
   std::string tagName;
   std::string href;  // absolute
 };
 
-inline bool operator==(const Link& a, const Link& b) {
-  return a.tagName == b.tagName && a.href == b.href;
-}
+inline bool operator==(const Link& a, const Link& b) { return a.tagName == b.tagName && a.href == b.href; }
 
 enum class ReadyState { Uninitialized, Loading, Interactive, Complete };
 
-// One browser process tree with its own throw-away profile and one page.
-// Every call is bounded by a timeout; once the browser is gone the calls answer
-// false / Uninitialized / nullopt at once. Not thread-safe.
+// One browser process tree with its own throw-away profile folder, and one page.
+//
+// Every call is bounded in time; once the browser is gone the calls fail at once. Close(), and the
+// destructor, end every process of the browser and delete the folder, whatever state it is in.
+// Not thread-safe.
 class ChromiumSession {
  public:
+  // $PALISADE_BROWSER when set, else Debian's /usr/bin/chromium.
   static std::string DefaultExecutable();
+  // Whether `executable` is there to be run.
+  static bool IsInstalled(const std::string& executable);
 
-  // nullptr, with a one-line *error, when the browser is missing or does not
-  // come up; nothing is left behind in that case.
+  // nullptr, with a one-line *error, when the browser is missing or does not come up; nothing is
+  // left behind then.
   static std::unique_ptr<ChromiumSession> Start(std::string* error,
                                                 const std::string& executable = DefaultExecutable());
 
@@ -40,35 +43,40 @@ class ChromiumSession {
   ChromiumSession(const ChromiumSession&) = delete;
   ChromiumSession& operator=(const ChromiumSession&) = delete;
 
-  // Returns once the request is sent. Until the new document is committed,
-  // GetReadyState() says Loading while the other calls still see the old one.
+  // Starts loading `url` and returns once the request is sent. Until the new document commits,
+  // GetReadyState() says Loading while the other calls still see the old document.
   bool Navigate(const std::string& url);
 
-  // Uninitialized when the state cannot be had (no page, script stuck, browser gone).
+  // document.readyState of the page. Loading also while the page is too busy to answer;
+  // Uninitialized before the first navigation, after one that failed (no document came: a network
+  // error, a download, an empty error response) and once the browser is gone.
   ReadyState GetReadyState();
 
-  // True for text/html and application/xhtml+xml documents.
-  bool IsHtmlDocument();
+  // document.contentType ("text/html", "application/xml", ...); nullopt when it cannot be had.
+  std::optional<std::string> ContentType();
 
-  // document.links in document order (a[href] and area[href]); nullopt on failure.
+  // document.links in document order (a[href] and area[href]), read in one round trip.
   std::optional<std::vector<Link>> GetLinks();
 
-  // Ends every process of the browser, reaps it and deletes the profile. Idempotent.
+  bool IsOpen() const { return pid_ > 0; }
+
+  // Ends every process of the browser, reaps it and deletes the profile folder. Idempotent.
   void Close();
 
  private:
-  ChromiumSession();
+  ChromiumSession() = default;
   bool Launch(const std::string& executable, std::string* error);
-  bool Attach(std::string* error);
+  bool OpenPage(std::string* error);
   std::string StartFailure(const std::string& step) const;
-  std::optional<std::string> EvaluateString(const char* expression);
-  bool NavigationPending();
+  void SettleNavigation();
 
-  pid_t pid_ = -1;  // also the process group id
+  pid_t pid_ = -1;  // also the id of the browser's process group
   std::string dir_;
   std::unique_ptr<DevToolsPipe> pipe_;
   std::string session_id_;
   int pending_navigation_ = 0;
+  bool navigated_ = false;
+  bool navigation_failed_ = false;
 };
 
 }  // namespace browser

@@ -1,5 +1,6 @@
 #include "browser/devtools_pipe.h"
 
+#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <ctime>
@@ -58,12 +59,45 @@ int MillisUntil(Clock::time_point deadline) {
   return ms > 1000000 ? 1000000 : static_cast<int>(ms);
 }
 
+bool IsHex(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
+
+// The code unit of the "\\uXXXX" escape at `at`, or -1.
+long EscapedUnit(const std::string& text, std::size_t at) {
+  if (at + 6 > text.size() || text[at] != '\\' || text[at + 1] != 'u') return -1;
+  for (std::size_t i = at + 2; i < at + 6; ++i) {
+    if (!IsHex(text[i])) return -1;
+  }
+  return std::stol(text.substr(at + 2, 4), nullptr, 16);
+}
+
 void SetNonBlocking(int fd) {
   const int flags = fcntl(fd, F_GETFL);
   if (flags != -1) fcntl(fd, F_SETFL, flags | O_NONBLOCK);
 }
 
 }  // namespace
+
+void RepairLoneSurrogates(std::string& json) {
+  for (std::size_t i = 0; i < json.size(); ++i) {
+    if (json[i] != '\\') continue;
+    const long unit = EscapedUnit(json, i);
+    if (unit < 0) {
+      ++i;  // an escape of one character, '\\' included
+      continue;
+    }
+    const bool high = unit >= 0xD800 && unit <= 0xDBFF;
+    const bool low = unit >= 0xDC00 && unit <= 0xDFFF;
+    if (high) {
+      const long next = EscapedUnit(json, i + 6);
+      if (next >= 0xDC00 && next <= 0xDFFF) {
+        i += 11;  // a proper pair
+        continue;
+      }
+    }
+    if (high || low) json.replace(i + 2, 4, "fffd");
+    i += 5;
+  }
+}
 
 DevToolsPipe::DevToolsPipe(int to_browser, int from_browser)
     : to_browser_(to_browser), from_browser_(from_browser) {
@@ -154,11 +188,15 @@ void DevToolsPipe::TakeFrames() {
   std::size_t start = 0;
   for (std::size_t nul = inbox_.find('\0', scanned_); nul != std::string::npos;
        nul = inbox_.find('\0', start)) {
-    auto message = nlohmann::json::parse(inbox_.begin() + static_cast<std::ptrdiff_t>(start),
-                                         inbox_.begin() + static_cast<std::ptrdiff_t>(nul),
-                                         nullptr, false);
+    std::string frame = inbox_.substr(start, nul - start);
     start = nul + 1;
-    if (!message.is_object()) continue;
+    RepairLoneSurrogates(frame);
+    auto message = nlohmann::json::parse(frame, nullptr, false);
+    if (!message.is_object()) {
+      // Its id cannot be known, so whoever waits for it would wait in vain.
+      broken_ = true;
+      continue;
+    }
     const auto id = message.find("id");
     if (id == message.end() || !id->is_number_integer()) continue;  // an event
     const int key = id->get<int>();

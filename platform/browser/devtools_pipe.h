@@ -11,10 +11,14 @@
 
 namespace browser {
 
+// The browser escapes every code unit of a string, lone surrogates included, and a
+// JSON parser refuses those: they become U+FFFD, as a decoder would make them.
+void RepairLoneSurrogates(std::string& json);
+
 // Commands go out with increasing ids; responses are matched by id and events
 // are dropped. Every wait is bounded, and once the other end is gone (EOF, EPIPE,
-// a half-written frame) the channel stays broken so callers fail fast.
-// Not thread-safe: one caller at a time.
+// a half-written frame, a frame that is not JSON) the channel stays broken so
+// callers fail fast. Not thread-safe: one caller at a time.
 class DevToolsPipe {
  public:
   using Duration = std::chrono::steady_clock::duration;

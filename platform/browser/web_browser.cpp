@@ -1,0 +1,123 @@
+#include "browser/web_browser.h"
+
+#include "browser/address.h"
+#include "browser/com_support.h"
+#include "browser/html_document.h"
+#include "win32/strings.h"
+
+namespace browser {
+namespace {
+
+// A VARIANT a caller leaves out: no pointer, VT_EMPTY, VT_NULL, VT_ERROR (DISP_E_PARAMNOTFOUND)
+// or, as script callers pass it, an empty string.
+bool IsLeftOut(const VARIANT* value) noexcept {
+  if (value == nullptr) return true;
+  switch (value->vt) {
+    case VT_EMPTY:
+    case VT_NULL:
+    case VT_ERROR:
+      return true;
+    case VT_BSTR:
+      return SysStringLen(value->bstrVal) == 0;
+    default:
+      return false;
+  }
+}
+
+READYSTATE ToReadyState(ReadyState state) noexcept {
+  switch (state) {
+    case ReadyState::Loading: return READYSTATE_LOADING;
+    case ReadyState::Interactive: return READYSTATE_INTERACTIVE;
+    case ReadyState::Complete: return READYSTATE_COMPLETE;
+    case ReadyState::Uninitialized: break;
+  }
+  return READYSTATE_UNINITIALIZED;
+}
+
+bool IsHtml(const std::string& contentType) {
+  return contentType == "text/html" || contentType == "application/xhtml+xml";
+}
+
+HRESULT Disconnected() { return Fail(kDisconnected, IID_IWebBrowser2, "the browser has quit"); }
+
+}  // namespace
+
+HRESULT WebBrowser::Create(REFIID riid, void** ppv) noexcept {
+  if (ppv == nullptr) return E_POINTER;
+  *ppv = nullptr;
+  return win32::ComBoundary([&]() -> HRESULT {
+    std::string error;
+    const std::string executable = ChromiumSession::DefaultExecutable();
+    auto session = ChromiumSession::Start(&error, executable);
+    if (!session) {
+      const bool missing = !ChromiumSession::IsInstalled(executable);
+      return Fail(missing ? HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) : kServerExecFailure, riid, error);
+    }
+    return ComObject::Create(riid, ppv, std::make_shared<Connection>(std::move(session)));
+  });
+}
+
+HRESULT WebBrowser::Navigate(BSTR URL, VARIANT*, VARIANT* TargetFrameName, VARIANT* PostData,
+                             VARIANT* Headers) noexcept {
+  SetErrorInfo(0, nullptr);
+  return win32::ComBoundary([&]() -> HRESULT {
+    ChromiumSession* session = connection_->session();
+    if (session == nullptr) return Disconnected();
+    if (SysStringLen(URL) == 0) return Fail(E_INVALIDARG, IID_IWebBrowser2, "no address was given");
+    if (!IsLeftOut(TargetFrameName) || !IsLeftOut(PostData) || !IsLeftOut(Headers)) {
+      return Fail(E_INVALIDARG, IID_IWebBrowser2, "target frames, post data and headers are not supported");
+    }
+    const std::string address = CompleteAddress(win32::Narrow(win32::ToView(URL), CP_UTF8));
+    if (!session->Navigate(address)) return Fail(E_FAIL, IID_IWebBrowser2, "the browser took no navigation");
+    return S_OK;
+  });
+}
+
+HRESULT WebBrowser::get_Document(IDispatch** ppDisp) noexcept {
+  SetErrorInfo(0, nullptr);
+  if (ppDisp == nullptr) return E_POINTER;
+  *ppDisp = nullptr;
+  return win32::ComBoundary([&]() -> HRESULT {
+    ChromiumSession* session = connection_->session();
+    if (session == nullptr) return Disconnected();
+    const auto type = session->ContentType();
+    if (!type) return Fail(E_FAIL, IID_IWebBrowser2, "the browser did not describe its document");
+    void** out = reinterpret_cast<void**>(ppDisp);
+    return IsHtml(*type) ? HtmlDocument::Create(IID_IDispatch, out, connection_)
+                         : OtherDocument::Create(IID_IDispatch, out);
+  });
+}
+
+HRESULT WebBrowser::Quit() noexcept {
+  connection_->Close();
+  return S_OK;
+}
+
+HRESULT WebBrowser::put_Visible(VARIANT_BOOL Value) noexcept {
+  SetErrorInfo(0, nullptr);
+  if (Value == VARIANT_FALSE) return S_OK;
+  return Fail(E_NOTIMPL, IID_IWebBrowser2, "the browser runs headless and cannot be shown");
+}
+
+HRESULT WebBrowser::get_ReadyState(READYSTATE* plReadyState) noexcept {
+  if (plReadyState == nullptr) return E_POINTER;
+  *plReadyState = READYSTATE_UNINITIALIZED;
+  return win32::ComBoundary([&]() -> HRESULT {
+    ChromiumSession* session = connection_->session();
+    if (session == nullptr) return Disconnected();
+    *plReadyState = ToReadyState(session->GetReadyState());
+    return S_OK;
+  });
+}
+
+HRESULT WebBrowser::InterfaceSupportsErrorInfo(REFIID riid) noexcept {
+  return riid == IID_IWebBrowser2 || riid == IID_IWebBrowserApp || riid == IID_IWebBrowser ? S_OK : S_FALSE;
+}
+
+void* WebBrowser::QueryExtra(REFIID riid) noexcept {
+  if (riid == IID_IWebBrowserApp) return static_cast<IWebBrowserApp*>(this);
+  if (riid == IID_IWebBrowser) return static_cast<IWebBrowser*>(this);
+  return nullptr;
+}
+
+}  // namespace browser
