@@ -27,11 +27,10 @@ std::array<char, 256> MakeFoldTable() {
 
 }  // namespace
 
-std::string FoldKey(std::string_view key) {
+std::string FoldKey(std::string key) {
   static const std::array<char, 256> table = MakeFoldTable();
-  std::string folded(key);
-  for (char& c : folded) c = table[static_cast<unsigned char>(c)];
-  return folded;
+  for (char& c : key) c = table[static_cast<unsigned char>(c)];
+  return key;
 }
 
 }  // namespace vaultline

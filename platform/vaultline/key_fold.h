@@ -2,12 +2,11 @@
 #pragma once
 
 #include <string>
-#include <string_view>
 
 namespace vaultline {
 
 // One text for all spellings that differ only in case (ASCII and Windows-1252 letters):
 // FoldKey(a) == FoldKey(b) exactly when the ini model's names a and b are the same.
-std::string FoldKey(std::string_view key);
+std::string FoldKey(std::string key);
 
 }  // namespace vaultline

@@ -20,23 +20,29 @@ bool IsListSection(const ini::Section& section) {
          ini::SameName(std::string_view(section.name).substr(0, kPrefixLength), kItemSectionPrefix);
 }
 
-std::string FieldText(const ItemField& field, const ItemValues& values) {
-  if (field.text) return EscapeValue(values.*field.text);
-  if (field.flag) return std::to_string(values.*field.flag);
-  return std::to_string(values.*field.number);
+void AppendField(std::string& out, const ItemField& field, const ItemValues& values) {
+  out += field.name;
+  out += '=';
+  if (field.text) {
+    AppendEscapedValue(out, values.*field.text);
+  } else {
+    out += std::to_string(field.flag ? values.*field.flag : values.*field.number);
+  }
 }
 
-ini::Section MakeItemSection(const ItemToWrite& item) {
+// An item's entries are one line of the model, holding the line ends between them: the section is
+// only ever written, and a line per entry would cost a dozen allocations per item.
+ini::Section MakeItemSection(const ItemToWrite& item, std::string_view lineEnd) {
   ini::Section section;
   section.name = kItemSectionPrefix + EscapeSectionText(*item.key);
   section.header = "[" + section.name + "]";
-  section.lines.reserve(kFieldCount + 1);
+  std::string& entries = section.lines.emplace_back().raw;
+  entries.reserve(400);
   for (const ItemField& field : kItemFields) {
-    section.lines.push_back(ini::Document::MakeEntry(field.name, FieldText(field, *item.values)));
+    if (&field != kItemFields) entries += lineEnd;
+    AppendField(entries, field, *item.values);
   }
-  ini::Line separator;
-  separator.kind = ini::Line::Kind::Blank;
-  section.lines.push_back(std::move(separator));
+  section.lines.emplace_back().kind = ini::Line::Kind::Blank;
   return section;
 }
 
@@ -116,7 +122,13 @@ void SeparateFrom(ini::Section& section) {
 
 }  // namespace
 
-void WriteListSections(ini::Document& doc, const std::vector<ItemToWrite>& items) {
+std::string_view LineEndOf(std::string_view text) {
+  const std::size_t end = text.find_first_of("\r\n");
+  if (end == std::string_view::npos || text.compare(end, 2, "\r\n") == 0) return "\r\n";
+  return text.substr(end, 1);
+}
+
+void WriteListSections(ini::Document& doc, std::string_view lineEnd, const std::vector<ItemToWrite>& items) {
   std::unordered_map<std::string, std::size_t> position;  // FoldKey(key) -> index in items
   position.reserve(items.size());
   for (std::size_t i = 0; i < items.size(); ++i) position.emplace(FoldKey(*items[i].key), i);
@@ -136,7 +148,7 @@ void WriteListSections(ini::Document& doc, const std::vector<ItemToWrite>& items
       result.push_back(std::move(section));
     } else if (!written[found->second]) {
       written[found->second] = true;
-      result.push_back(MakeItemSection(items[found->second]));
+      result.push_back(MakeItemSection(items[found->second], lineEnd));
       KeepClosingComments(section, result.back());
     } else {
       // result is never empty here: it starts with the lines before the first header.
@@ -148,7 +160,7 @@ void WriteListSections(ini::Document& doc, const std::vector<ItemToWrite>& items
 
   std::vector<ini::Section> added;
   for (std::size_t i = 0; i < items.size(); ++i) {
-    if (!written[i]) added.push_back(MakeItemSection(items[i]));
+    if (!written[i]) added.push_back(MakeItemSection(items[i], lineEnd));
   }
   if (!added.empty()) {
     if (lastItemSection == 0) {
@@ -165,6 +177,7 @@ void WriteListSections(ini::Document& doc, const std::vector<ItemToWrite>& items
 
 std::vector<ItemRead> ReadListSections(const ini::Document& doc) {
   std::vector<ItemRead> items;
+  items.reserve(doc.sections().size());
   for (const ini::Section& section : doc.sections()) {
     if (!IsListSection(section)) continue;
     ItemRead item;

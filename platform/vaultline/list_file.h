@@ -46,6 +46,7 @@
 #include "config/ini_document.h"
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vaultline {
@@ -66,8 +67,11 @@ struct ItemRead {
   ItemValues values;
 };
 
-// Writes `items` (unique keys, in list order) into `doc` as described above.
-void WriteListSections(ini::Document& doc, const std::vector<ItemToWrite>& items);
+// The line end that ini::Document::Parse(text) writes back with: the text's first, else CRLF.
+std::string_view LineEndOf(std::string_view text);
+// Writes `items` (unique keys, in list order) into `doc` as described above, their lines ending
+// in `lineEnd`; `doc` is then only fit to be serialized.
+void WriteListSections(ini::Document& doc, std::string_view lineEnd, const std::vector<ItemToWrite>& items);
 // The items of `doc`, in file order; a key may repeat.
 std::vector<ItemRead> ReadListSections(const ini::Document& doc);
 

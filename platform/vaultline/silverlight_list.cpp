@@ -74,9 +74,9 @@ HRESULT SilverlightList::raw_SaveEx(BSTR aFileName, LONG aClearFileBeforeSave) n
     std::vector<ItemToWrite> items;
     items.reserve(entries_.size());
     for (const Entry& entry : entries_) items.push_back({&entry.key, &entry.item->values()});
-    WriteListSections(doc, items);
-    const bool keepMark = keepOthers && file.text.rfind(kByteOrderMark, 0) == 0;
-    const std::string text = (keepMark ? kByteOrderMark : "") + doc.Serialize();
+    WriteListSections(doc, LineEndOf(file.text), items);
+    std::string text = doc.Serialize();
+    if (keepOthers && file.text.rfind(kByteOrderMark, 0) == 0) text.insert(0, kByteOrderMark);
     std::string error;
     if (!hostrt::ReplaceFileAtomically(path, text, file.mode, error)) {
       return kListSource.Fail(kWriteFault, "cannot save the list: " + error);

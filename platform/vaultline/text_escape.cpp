@@ -11,9 +11,7 @@ void AppendHex(std::string& out, unsigned char byte) {
   out += kHexDigits[byte & 0x0F];
 }
 
-std::string Escape(std::string_view text, bool sectionName) {
-  std::string out;
-  out.reserve(text.size() + 8);
+void AppendEscaped(std::string& out, std::string_view text, bool sectionName) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     const auto c = static_cast<unsigned char>(text[i]);
     const bool atEdge = i == 0 || i + 1 == text.size();
@@ -31,7 +29,6 @@ std::string Escape(std::string_view text, bool sectionName) {
       out += static_cast<char>(c);
     }
   }
-  return out;
 }
 
 int HexValue(char c) {
@@ -43,9 +40,21 @@ int HexValue(char c) {
 
 }  // namespace
 
-std::string EscapeValue(std::string_view text) { return Escape(text, false); }
+void AppendEscapedValue(std::string& out, std::string_view text) { AppendEscaped(out, text, false); }
 
-std::string EscapeSectionText(std::string_view text) { return Escape(text, true); }
+std::string EscapeValue(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  AppendEscaped(out, text, false);
+  return out;
+}
+
+std::string EscapeSectionText(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  AppendEscaped(out, text, true);
+  return out;
+}
 
 std::string Unescape(std::string_view escaped) {
   std::string out;

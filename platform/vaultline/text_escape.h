@@ -20,6 +20,8 @@ namespace vaultline {
 
 // The text as an entry value ("Key=<escaped>").
 std::string EscapeValue(std::string_view text);
+// The same, appended to `out`.
+void AppendEscapedValue(std::string& out, std::string_view text);
 // The text as part of a section name ("[Prefix<escaped>]").
 std::string EscapeSectionText(std::string_view text);
 // The inverse of both.
