@@ -1,8 +1,61 @@
 // palisade find-wsdl: the WSDL a service page links to.
 #include "command_line.h"
 
-namespace cli {
+#include "palisade/wsdl_data_utils.h"
+#include "win32/com.h"
+#include "win32/strings.h"
 
-void AddFindWsdlCommand(CLI::App&, Action&) {}
+#include <memory>
+
+namespace cli {
+namespace {
+
+// The thread's COM, for as long as the command runs: the library expects its caller to have it.
+class ComApartment {
+ public:
+  ComApartment() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+  ~ComApartment() {
+    if (SUCCEEDED(hr_)) CoUninitialize();
+  }
+
+ private:
+  HRESULT hr_;
+};
+
+// What the browser said when it could not be created, if it said anything.
+std::string BrowserFailure() {
+  IErrorInfo* info = nullptr;
+  if (GetErrorInfo(0, &info) != S_OK || info == nullptr) return {};
+  win32::Bstr description;
+  info->GetDescription(description.out());
+  info->Release();
+  return win32::Narrow(description.view());
+}
+
+}  // namespace
+
+void AddFindWsdlCommand(CLI::App& app, Action& action) {
+  auto url = std::make_shared<std::string>();
+  CLI::App* command = app.add_subcommand("find-wsdl", "Open a service page in a hidden browser and print its WSDL link");
+  command->add_option("URL", *url, "Address of the page (http:, https:, file:, or a path)")->required();
+  command->callback([&action, url] {
+    action = [url] {
+      ComApartment com;
+      SetErrorInfo(0, nullptr);
+      std::string wsdl;
+      const bool loaded = WsdlDataUtils(false).ReadWsdlLink(*url, wsdl);
+      Print("loaded", loaded);
+      Print("wsdl", wsdl);
+      if (!loaded) {
+        const std::string reason = BrowserFailure();
+        Fail(reason.empty() ? "the page did not finish loading" : "could not start the browser: " + reason);
+        return int(kFailed);
+      }
+      return int(wsdl.empty() ? kNotFound : kDone);
+    };
+  });
+}
 
 }  // namespace cli

@@ -1,0 +1,246 @@
+// WsdlDataUtils::ReadWsdlLink: the scan against a scripted browser registered in place of the real
+// one, then end to end against the real browser on file and served pages.
+#include "palisade/wsdl_data_utils.h"
+
+#include "browser_test_support.h"
+#include "com_test_support.h"
+#include "fake_browser.h"
+#include "win32/comptr.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+
+namespace {
+
+using namespace wsdl_test;
+using testing_support::BrowserScratch;
+using testing_support::PageServer;
+using Clock = std::chrono::steady_clock;
+
+bool ReadWsdlLink(std::string page, std::string& url) { return WsdlDataUtils(false).ReadWsdlLink(page, url); }
+
+class ScriptedBrowser : public ComTest {
+ protected:
+  void SetUp() override {
+    ComTest::SetUp();
+    const HRESULT made = FakeBrowserClass::Create(IID_IClassFactory, reinterpret_cast<void**>(&factory_), &page_, &log_);
+    ASSERT_EQ(S_OK, made);
+    ASSERT_EQ(S_OK, CoRegisterClassObject(CLSID_InternetExplorer, factory_, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
+                                          REGCLS_MULTIPLEUSE, &cookie_));
+  }
+  void TearDown() override {
+    CoRevokeClassObject(cookie_);
+    factory_.Release();
+    ComTest::TearDown();
+  }
+  FakeBrowserClass& factory() { return *static_cast<FakeBrowserClass*>(factory_.p); }
+
+  bool Read(std::string& url) { return ReadWsdlLink("http://host/Service.asmx", url); }
+
+  Apartment apartment_;
+  FakePage page_;
+  FakeLog log_;
+  CComPtr<IClassFactory> factory_;
+  DWORD cookie_ = 0;
+};
+
+TEST_F(ScriptedBrowser, TakesTheFirstAnchorWhoseAddressNamesAWsdl) {
+  using L = FakeLink;
+  const struct {
+    const char* name;
+    std::vector<FakeLink> links;
+    const char* found;
+  } cases[] = {
+      {"an ordinary link, then the description",
+       {{u"A", u"http://host/Default.aspx"}, {u"A", u"http://host/Service.asmx?wsdl"}},
+       "http://host/Service.asmx?wsdl"},
+      {".wsdl", {{u"A", u"http://host/Service.wsdl"}}, "http://host/Service.wsdl"},
+      {"case-sensitive", {{u"A", u"http://host/Service.WSDL"}, {u"A", u"http://host/service?WSDL"}}, ""},
+      {"anywhere in the address", {{u"A", u"http://host/a.wsdlx"}}, "http://host/a.wsdlx"},
+      {"in a longer query", {{u"A", u"http://host/x?wsdlfile=1"}}, "http://host/x?wsdlfile=1"},
+      {"two matches", {{u"A", u"http://host/first.wsdl"}, {u"A", u"http://host/second?wsdl"}},
+       "http://host/first.wsdl"},
+      {"lower-case a", {{u"a", u"http://host/x?wsdl"}}, "http://host/x?wsdl"},
+      {"an image-map area is no anchor",
+       {{u"AREA", u"http://host/map.wsdl", L::kNotAnAnchor}, {u"A", u"http://host/next.htm"}}, ""},
+      {"only a and A are anchors",
+       {{u"ABBR", u"http://host/1.wsdl"}, {u"", u"http://host/2.wsdl"}, {u"a ", u"http://host/3.wsdl"},
+        {u"Aa", u"http://host/4.wsdl"}, {nullptr, u"http://host/5.wsdl"}},
+       ""},
+      {"links that cannot be read are skipped",
+       {{u"A", u"http://host/1.wsdl", L::kItemFails}, {u"A", u"http://host/2.wsdl", L::kItemEmpty},
+        {u"A", u"http://host/3.wsdl", L::kNotAnElement}, {u"A", nullptr}, {u"A", u"http://host/ok.wsdl"}},
+       "http://host/ok.wsdl"},
+      {"no links", {}, ""},
+      {"characters outside the code page",
+       {{u"A", u"http://host/caf\u00e9/\u0421\u0435\u0440\u0432\u0438\u0441.wsdl"}},
+       "http://host/caf\xE9/??????.wsdl"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    page_.links = c.links;
+    log_ = FakeLog{};
+    std::string url = "left over";
+    EXPECT_TRUE(Read(url));
+    EXPECT_EQ(c.found, url);
+    EXPECT_EQ(1, log_.quits);
+  }
+}
+
+TEST_F(ScriptedBrowser, DrivesTheBrowserThroughThePublishedSteps) {
+  page_.completeAtReading = 3;
+  page_.links = {{u"A", u"http://host/a.htm"}, {u"AREA", u"http://host/b.htm", FakeLink::kNotAnAnchor},
+                 {u"A", u"http://host/c?wsdl"}, {u"A", u"http://host/d?wsdl"}};
+  std::string url;
+  const auto started = Clock::now();
+  EXPECT_TRUE(ReadWsdlLink("http://host/caf\xE9.asmx", url));
+  EXPECT_GE(Clock::now() - started, std::chrono::milliseconds(2 * 250)) << "a pause after each reading short of complete";
+  EXPECT_EQ("http://host/c?wsdl", url);
+  EXPECT_EQ(VARIANT_FALSE, log_.visible);
+  EXPECT_EQ(u"http://host/caf\u00e9.asmx", log_.address);
+  EXPECT_TRUE(log_.optionalArgumentsOneEmptyVariant);
+  EXPECT_EQ(3, log_.readings);
+  EXPECT_EQ((std::vector<LONG>{0, 1, 2}), log_.itemPositions);
+  EXPECT_EQ(1, log_.quits);
+  EXPECT_EQ(0, log_.pageObjectsAtQuit) << "the document, links and elements are released before Quit";
+}
+
+TEST_F(ScriptedBrowser, ALoadedPageWithoutAUsableDocumentStillCountsAsLoaded) {
+  const struct {
+    const char* name;
+    bool FakePage::*fault;
+  } cases[] = {
+      {"get_Document fails", &FakePage::documentFails},
+      {"not an HTML document", &FakePage::notHtml},
+      {"get_links fails", &FakePage::linksFail},
+      {"get_length fails", &FakePage::lengthFails},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    page_ = FakePage{};
+    page_.links = {{u"A", u"http://host/x?wsdl"}};
+    page_.*c.fault = true;
+    log_ = FakeLog{};
+    std::string url = "left over";
+    EXPECT_TRUE(Read(url));
+    EXPECT_EQ("", url);
+    EXPECT_EQ(1, log_.quits);
+  }
+}
+
+TEST_F(ScriptedBrowser, NoBrowserMeansFalseAndAnEmptyUrl) {
+  const struct {
+    const char* name;
+    HRESULT answer;
+    bool handOut;
+  } cases[] = {
+      {"class not registered", REGDB_E_CLASSNOTREG, false},
+      {"a failure that hands out an object", E_FAIL, true},
+      {"success without an object", S_OK, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    factory().answer = c.answer;
+    factory().handOut = c.handOut;
+    std::string url = "left over";
+    EXPECT_FALSE(Read(url));
+    EXPECT_EQ("", url);
+    EXPECT_EQ(0, log_.readings);
+  }
+}
+
+TEST_F(ScriptedBrowser, AFailedConversionEndsTheCallCleanly) {
+  page_.links = {{u"A", u"http://host/x?wsdl"}};
+  ComDiagFailBstrAllocations(0, 1);  // the address handed to Navigate
+  std::string url = "left over";
+  EXPECT_FALSE(Read(url));
+  ComDiagFailBstrAllocations(0, 0);
+  EXPECT_EQ("", url);
+  EXPECT_EQ(0, log_.readings);
+  EXPECT_EQ(1, log_.quits);
+}
+
+TEST(ReadWsdlLinkWithoutCom, AnswersFalseAtOnce) {
+  OnOtherThread([] {
+    std::string url = "left over";
+    const auto started = Clock::now();
+    EXPECT_FALSE(ReadWsdlLink("http://host/Service.asmx", url));
+    EXPECT_LT(Clock::now() - started, std::chrono::milliseconds(250));
+    EXPECT_EQ("", url);
+  });
+}
+
+class RealBrowser : public ComTest {
+ protected:
+  void SetUp() override {
+    SKIP_WITHOUT_BROWSER();
+    ComTest::SetUp();
+  }
+  void TearDown() override {
+    if (!IsSkipped()) ComTest::TearDown();
+  }
+
+  Apartment apartment_;
+  BrowserScratch scratch_;
+};
+
+TEST_F(RealBrowser, FindsTheServiceDescriptionOnTheSamplePages) {
+  const std::string samples = PALISADE_SAMPLES_DIR "/pages/";
+  const struct {
+    const char* page;
+    std::string found;
+  } cases[] = {
+      {"Service.asmx.html", "file://" + samples + "Service.asmx?wsdl"},
+      {"CatalogService.svc.html", "http://localhost:8733/Catalog/CatalogService.svc?wsdl"},
+      {"no-links.html", ""},
+  };
+  for (const auto& c : cases) {
+    std::string url;
+    EXPECT_TRUE(ReadWsdlLink("file://" + samples + c.page, url)) << c.page;
+    EXPECT_EQ(c.found, url) << c.page;
+  }
+  EXPECT_TRUE(scratch_.LeftNothingBehind());
+}
+
+TEST_F(RealBrowser, ReadsServedPagesAsTheBrowserReportsThem) {
+  PageServer server;
+  server.Add("/help", "text/html", R"(<!DOCTYPE html><html><body>
+      <img src="data:image/gif;base64,R0lGODlhAQABAAAAACw=" usemap="#m" alt="">
+      <map name="m"><area shape="rect" coords="0,0,1,1" href="Map.wsdl" alt="map"></map>
+      <a href="Default.aspx">Home</a> <a href="Service.asmx?wsdl">Service Description</a></body></html>)");
+  server.Add("/xhtml", "application/xhtml+xml", R"(<?xml version="1.0" encoding="utf-8"?>
+      <html xmlns="http://www.w3.org/1999/xhtml"><head><title>x</title></head>
+      <body><a href="Service.svc?singleWsdl">single</a> <a href="Service.svc?wsdl">wsdl</a></body></html>)");
+  // An address the browser cannot parse comes back as written.
+  server.Add("/unparsable", "text/html; charset=utf-8",
+             R"(<!DOCTYPE html><a href="http://host:99999/caf&#xE9;/Сервис.wsdl">wsdl</a>)");
+  const struct {
+    const char* path;
+    std::string found;
+  } cases[] = {
+      {"/help", server.Url("/Service.asmx?wsdl")},
+      {"/xhtml", server.Url("/Service.svc?wsdl")},
+      {"/unparsable", "http://host:99999/caf\xE9/??????.wsdl"},
+  };
+  for (const auto& c : cases) {
+    std::string url;
+    EXPECT_TRUE(ReadWsdlLink(server.Url(c.path), url)) << c.path;
+    EXPECT_EQ(c.found, url) << c.path;
+  }
+  EXPECT_TRUE(scratch_.LeftNothingBehind());
+}
+
+TEST_F(RealBrowser, GivesUpOnAPageThatNeverCompletesAndLeavesNothingBehind) {
+  PageServer server;
+  server.AddStalled("/endless", "text/html", R"(<!DOCTYPE html><html><body><a href="x.wsdl">x</a><p>still coming)");
+  std::string url = "left over";
+  const auto started = Clock::now();
+  EXPECT_FALSE(ReadWsdlLink(server.Url("/endless"), url));
+  EXPECT_GE(Clock::now() - started, std::chrono::milliseconds(21 * 250));
+  EXPECT_EQ("", url);
+  EXPECT_TRUE(scratch_.LeftNothingBehind());
+}
+
+}  // namespace
