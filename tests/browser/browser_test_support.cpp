@@ -58,21 +58,23 @@ int ChildProcesses() {
   return count;
 }
 
-BrowserScratch::BrowserScratch() {
-  if (const char* previous = std::getenv("TMPDIR")) {
+ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name) {
+  if (const char* previous = std::getenv(name)) {
     previous_ = previous;
     hadPrevious_ = true;
   }
-  setenv("TMPDIR", dir_.str().c_str(), 1);
+  setenv(name, value, 1);
 }
 
-BrowserScratch::~BrowserScratch() {
+ScopedEnv::~ScopedEnv() {
   if (hadPrevious_) {
-    setenv("TMPDIR", previous_.c_str(), 1);
+    setenv(name_, previous_.c_str(), 1);
   } else {
-    unsetenv("TMPDIR");
+    unsetenv(name_);
   }
 }
+
+BrowserScratch::BrowserScratch() : tmpdir_("TMPDIR", dir_.str().c_str()) {}
 
 ::testing::AssertionResult BrowserScratch::LeftNothingBehind() const {
   if (const int running = ProcessesMentioning(dir_.str()); running != 0) {

@@ -23,6 +23,20 @@ bool BrowserInstalled();
   GTEST_SKIP() << "no browser at " << ::testing_support::BrowserExecutable()                   \
                << " (apt-get install chromium, or name one in PALISADE_BROWSER)"
 
+// Sets an environment variable for its lifetime.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value);
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  const char* name_;
+  std::string previous_;
+  bool hadPrevious_ = false;
+};
+
 // Processes of the machine whose command line mentions `text`.
 int ProcessesMentioning(const std::string& text);
 // Processes whose parent is this one.
@@ -33,7 +47,6 @@ int ChildProcesses();
 class BrowserScratch {
  public:
   BrowserScratch();
-  ~BrowserScratch();
   BrowserScratch(const BrowserScratch&) = delete;
   BrowserScratch& operator=(const BrowserScratch&) = delete;
 
@@ -43,8 +56,7 @@ class BrowserScratch {
 
  private:
   TempDir dir_;
-  std::string previous_;
-  bool hadPrevious_ = false;
+  ScopedEnv tmpdir_;
 };
 
 // A small HTTP/1.1 server on 127.0.0.1: fixed pages, and pages that never finish.

@@ -12,7 +12,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <thread>
 
@@ -20,6 +19,7 @@ namespace {
 
 using testing_support::BrowserScratch;
 using testing_support::PageServer;
+using testing_support::ScopedEnv;
 using namespace std::chrono_literals;
 
 constexpr HRESULT kDisconnected = PL_HR(0x80010108);  // RPC_E_DISCONNECTED
@@ -51,19 +51,6 @@ TEST(BrowserInterfaces, MembersSitInTheirPublishedSlots) {
   EXPECT_EQ(sizeof(void*), sizeof(IWebBrowser2));
   EXPECT_EQ(4u, sizeof(READYSTATE));
 }
-
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    setenv(name, value, 1);
-  }
-  ~ScopedEnv() { old_.empty() ? unsetenv(name_) : setenv(name_, old_.c_str(), 1); }
-
- private:
-  const char* name_;
-  std::string old_;
-};
 
 class BrowserComponent : public ComTest {
  protected:

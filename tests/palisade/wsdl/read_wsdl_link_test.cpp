@@ -17,6 +17,7 @@ namespace {
 using namespace wsdl_test;
 using testing_support::BrowserScratch;
 using testing_support::PageServer;
+using testing_support::ScopedEnv;
 using Clock = std::chrono::steady_clock;
 
 bool ReadWsdlLink(std::string page, std::string& url) { return WsdlDataUtils(false).ReadWsdlLink(page, url); }
@@ -170,6 +171,17 @@ TEST(ReadWsdlLinkWithoutCom, AnswersFalseAtOnce) {
     EXPECT_LT(Clock::now() - started, std::chrono::milliseconds(250));
     EXPECT_EQ("", url);
   });
+}
+
+TEST(ReadWsdlLinkWithoutChromium, AnswersFalseThroughTheRealBrowserClass) {
+  Apartment apartment;
+  BrowserScratch scratch;
+  ScopedEnv missing("PALISADE_BROWSER", "/nonexistent/chromium");
+  std::string url = "left over";
+  EXPECT_FALSE(ReadWsdlLink("http://host/Service.asmx", url));
+  EXPECT_EQ("", url);
+  SetErrorInfo(0, nullptr);  // the reason the class left for the caller
+  EXPECT_TRUE(scratch.LeftNothingBehind());
 }
 
 class RealBrowser : public ComTest {
