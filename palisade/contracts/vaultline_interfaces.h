@@ -53,7 +53,7 @@ namespace Vaultline {
 // A keyed list of items that is loaded from and saved to an ini file. Keys compare without case.
 struct IPersistSilverlightList : IDispatch {
   // 7: writes the list into the file; nonzero `aClearFileBeforeSave` replaces the whole file,
-  // 0 keeps everything in it that is not the list's.
+  // 0 keeps everything else in it, the items of keys this list does not hold included.
   virtual HRESULT STDMETHODCALLTYPE raw_SaveEx(BSTR aFileName, LONG aClearFileBeforeSave) = 0;
   virtual HRESULT STDMETHODCALLTYPE raw_Reserved8() = 0;
   // 9: replaces the list's content with the file's; a missing file gives an empty list.

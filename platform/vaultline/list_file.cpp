@@ -14,6 +14,7 @@ namespace {
 
 constexpr std::size_t kPrefixLength = sizeof(kItemSectionPrefix) - 1;
 constexpr std::size_t kFieldCount = std::size(kItemFields);
+constexpr std::size_t kTypicalItemBytes = 400;  // a WSDL URL, a key and a few settings
 
 bool IsListSection(const ini::Section& section) {
   return !section.header.empty() && section.name.size() >= kPrefixLength &&
@@ -36,8 +37,9 @@ ini::Section MakeItemSection(const ItemToWrite& item, std::string_view lineEnd) 
   ini::Section section;
   section.name = kItemSectionPrefix + EscapeSectionText(*item.key);
   section.header = "[" + section.name + "]";
+  section.lines.reserve(2);
   std::string& entries = section.lines.emplace_back().raw;
-  entries.reserve(400);
+  entries.reserve(kTypicalItemBytes);
   for (const ItemField& field : kItemFields) {
     if (&field != kItemFields) entries += lineEnd;
     AppendField(entries, field, *item.values);
