@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <sys/types.h>
@@ -12,10 +13,10 @@ namespace browser {
 
 class DevToolsPipe;
 
-// One entry of document.links, as the browser reports it (UTF-8).
+// One entry of document.links, as the browser reports it.
 struct Link {
-  std::string tagName;
-  std::string href;  // absolute
+  std::u16string tagName;
+  std::u16string href;  // absolute
 };
 
 inline bool operator==(const Link& a, const Link& b) { return a.tagName == b.tagName && a.href == b.href; }
@@ -57,6 +58,8 @@ class ChromiumSession {
 
   // document.links in document order (a[href] and area[href]), read in one round trip.
   std::optional<std::vector<Link>> GetLinks();
+  // The page's answer to that round trip, split into links; nullopt when it is malformed.
+  static std::optional<std::vector<Link>> ParseLinks(std::u16string_view packed);
 
   bool IsOpen() const { return pid_ > 0; }
 

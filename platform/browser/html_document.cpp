@@ -2,7 +2,6 @@
 
 #include "browser/com_support.h"
 #include "browser/web_browser.h"
-#include "win32/strings.h"
 
 namespace browser {
 namespace {
@@ -37,13 +36,7 @@ HRESULT HtmlDocument::get_links(IHTMLElementCollection** p) noexcept {
     if (session == nullptr) return kDisconnected;
     auto links = session->GetLinks();
     if (!links) return E_FAIL;
-    std::vector<LinkEntry> entries;
-    entries.reserve(links->size());
-    for (const Link& link : *links) {
-      entries.push_back({win32::Widen(link.tagName, CP_UTF8), win32::Widen(link.href, CP_UTF8)});
-    }
-    return LinkCollection::Create(IidOf<IHTMLElementCollection>(), reinterpret_cast<void**>(p),
-                                  std::move(entries));
+    return LinkCollection::Create(IidOf<IHTMLElementCollection>(), reinterpret_cast<void**>(p), std::move(*links));
   });
 }
 
@@ -63,11 +56,11 @@ HRESULT LinkCollection::item(VARIANT name, VARIANT, IDispatch** pdisp) noexcept 
   const long long position = PositionOf(name);
   if (position < 0) return E_INVALIDARG;
   if (static_cast<unsigned long long>(position) >= links_.size()) return S_OK;
-  const LinkEntry& link = links_[static_cast<std::size_t>(position)];
   void** out = reinterpret_cast<void**>(pdisp);
   return win32::ComBoundary([&] {
-    return IsArea(link.tagName) ? AreaElement::Create(IID_IDispatch, out, link)
-                                : AnchorElement::Create(IID_IDispatch, out, link);
+    Link link = links_[static_cast<std::size_t>(position)];  // copied here, where a failure is caught
+    return IsArea(link.tagName) ? AreaElement::Create(IID_IDispatch, out, std::move(link))
+                                : AnchorElement::Create(IID_IDispatch, out, std::move(link));
   });
 }
 

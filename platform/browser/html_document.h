@@ -2,6 +2,7 @@
 // elements, and the IDispatch-only stand-in for any other kind of document.
 #pragma once
 
+#include "browser/chromium_session.h"
 #include "win32/browser.h"
 #include "win32/com_object.h"
 
@@ -30,42 +31,37 @@ class HtmlDocument final : public win32::ComObject<HtmlDocument, IHTMLDocument2>
 // A document that is not HTML (XML, plain text, an image): it offers no HTML interface.
 class OtherDocument final : public win32::ComObject<OtherDocument, IDispatch> {};
 
-struct LinkEntry {
-  std::u16string tagName;
-  std::u16string href;
-};
-
 class LinkCollection final : public win32::ComObject<LinkCollection, IHTMLElementCollection> {
  public:
-  explicit LinkCollection(std::vector<LinkEntry> links) noexcept : links_(std::move(links)) {}
+  explicit LinkCollection(std::vector<Link> links) noexcept : links_(std::move(links)) {}
 
   HRESULT STDMETHODCALLTYPE get_length(LONG* p) noexcept override;
   // By position only: `name` holds an integer; `index` is not looked at. S_OK and NULL past the end.
   HRESULT STDMETHODCALLTYPE item(VARIANT name, VARIANT index, IDispatch** pdisp) noexcept override;
 
  private:
-  std::vector<LinkEntry> links_;
+  std::vector<Link> links_;
 };
 
 // An "A" element: IHTMLElement and IHTMLAnchorElement.
 class AnchorElement final : public win32::ComObject<AnchorElement, IHTMLElement, IHTMLAnchorElement> {
  public:
-  explicit AnchorElement(LinkEntry link) noexcept : link_(std::move(link)) {}
+  explicit AnchorElement(Link link) noexcept : link_(std::move(link)) {}
   HRESULT STDMETHODCALLTYPE get_tagName(BSTR* p) noexcept override;
   HRESULT STDMETHODCALLTYPE get_href(BSTR* p) noexcept override;
 
  private:
-  LinkEntry link_;
+  Link link_;
 };
 
 // An image-map "AREA" element: an element, but not an anchor.
 class AreaElement final : public win32::ComObject<AreaElement, IHTMLElement> {
  public:
-  explicit AreaElement(LinkEntry link) noexcept : link_(std::move(link)) {}
+  explicit AreaElement(Link link) noexcept : link_(std::move(link)) {}
   HRESULT STDMETHODCALLTYPE get_tagName(BSTR* p) noexcept override;
 
  private:
-  LinkEntry link_;
+  Link link_;
 };
 
 }  // namespace browser

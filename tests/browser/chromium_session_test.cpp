@@ -4,6 +4,7 @@
 #include "browser/chromium_session.h"
 
 #include "browser_test_support.h"
+#include "win32/strings.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -50,6 +51,25 @@ TEST(ChromiumSessionStart, FailsWithAReasonAndLeavesNothingBehind) {
   }
 }
 
+TEST(ChromiumSessionLinks, SplitsThePagesAnswer) {
+  const struct {
+    const char16_t* packed;
+    std::optional<std::vector<Link>> links;
+  } cases[] = {
+      {u"", std::vector<Link>{}},
+      {u"1 A18 http://host/a.html4 AREA0 ", std::vector<Link>{{u"A", u"http://host/a.html"}, {u"AREA", u""}}},
+      {u"1 a10 x 12 y\u00e9\uFFFD z", std::vector<Link>{{u"a", u"x 12 y\u00e9\uFFFD z"}}},  // digits and spaces inside
+      {u"1 A", std::nullopt},                 // no address
+      {u"1 A5 http", std::nullopt},           // cut short
+      {u"A 1 x", std::nullopt},               // no length
+      {u"1A1 x", std::nullopt},               // no space after the length
+      {u"99999999999 A", std::nullopt},       // a length beyond any page
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.links, ChromiumSession::ParseLinks(c.packed)) << win32::Narrow(c.packed, CP_UTF8);
+  }
+}
+
 TEST(ChromiumSession, LoadsPagesReadsTheirLinksAndClosesCleanly) {
   SKIP_WITHOUT_BROWSER();
   TempDir pages;  // outside the scratch folder, which must end up empty
@@ -68,6 +88,7 @@ TEST(ChromiumSession, LoadsPagesReadsTheirLinksAndClosesCleanly) {
     <body><a href="Service.svc?wsdl">wsdl</a></body></html>)");
   const std::string xml = pages.Write("definitions.xml", R"(<?xml version="1.0"?><definitions/>)");
   const std::string folder = "file://" + pages.str() + "/";
+  const std::u16string in = win32::Widen(folder, CP_UTF8);
 
   std::string error;
   auto session = ChromiumSession::Start(&error);
@@ -78,14 +99,14 @@ TEST(ChromiumSession, LoadsPagesReadsTheirLinksAndClosesCleanly) {
   EXPECT_EQ(ReadyState::Complete, Settle(*session));
   EXPECT_EQ("text/html", session->ContentType());
   EXPECT_THAT(session->GetLinks(), ::testing::Optional(ElementsAre(
-                                       Link{"A", folder + "one.html"}, Link{"AREA", folder + "Service.wsdl"},
-                                       Link{"A", "http://host:99999/Сервис.wsdl"},
-                                       Link{"A", "http://bad host/\xEF\xBF\xBD"})));
+                                       Link{u"A", in + u"one.html"}, Link{u"AREA", in + u"Service.wsdl"},
+                                       Link{u"A", u"http://host:99999/Сервис.wsdl"},
+                                       Link{u"A", u"http://bad host/\uFFFD"})));
 
   ASSERT_TRUE(session->Navigate(browser::CompleteAddress(xhtml)));
   EXPECT_EQ(ReadyState::Complete, Settle(*session));
   EXPECT_EQ("application/xhtml+xml", session->ContentType());
-  EXPECT_THAT(session->GetLinks(), ::testing::Optional(ElementsAre(Link{"a", folder + "Service.svc?wsdl"})));
+  EXPECT_THAT(session->GetLinks(), ::testing::Optional(ElementsAre(Link{u"a", in + u"Service.svc?wsdl"})));
 
   ASSERT_TRUE(session->Navigate(browser::CompleteAddress(xml)));
   EXPECT_EQ(ReadyState::Complete, Settle(*session));
