@@ -1,6 +1,5 @@
 #include "browser/devtools_pipe.h"
 
-#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <ctime>
@@ -59,15 +58,23 @@ int MillisUntil(Clock::time_point deadline) {
   return ms > 1000000 ? 1000000 : static_cast<int>(ms);
 }
 
-bool IsHex(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
 
 // The code unit of the "\\uXXXX" escape at `at`, or -1.
 long EscapedUnit(const std::string& text, std::size_t at) {
   if (at + 6 > text.size() || text[at] != '\\' || text[at + 1] != 'u') return -1;
+  long unit = 0;
   for (std::size_t i = at + 2; i < at + 6; ++i) {
-    if (!IsHex(text[i])) return -1;
+    const int digit = HexValue(text[i]);
+    if (digit < 0) return -1;
+    unit = unit * 16 + digit;
   }
-  return std::stol(text.substr(at + 2, 4), nullptr, 16);
+  return unit;
 }
 
 void SetNonBlocking(int fd) {

@@ -50,7 +50,7 @@ void AddFindWsdlCommand(CLI::App& app, Action& action) {
       Print("wsdl", wsdl);
       if (!loaded) {
         const std::string reason = BrowserFailure();
-        Fail(reason.empty() ? "the page did not finish loading" : "could not start the browser: " + reason);
+        Fail(reason.empty() ? "the page did not load" : "could not start the browser: " + reason);
         return int(kFailed);
       }
       return int(wsdl.empty() ? kNotFound : kDone);
