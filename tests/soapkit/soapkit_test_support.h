@@ -77,4 +77,23 @@ inline std::string OutlineOf(std::string_view bytes) {
   return Outline(doc, xpi_get_document_root(doc));
 }
 
+// Every element's text (xpi_get_node_text), in document order: "name=text;".
+inline void ElementTexts(void* doc, void* node, std::string& out) {
+  const std::string name = Name(doc, node);
+  if (name.empty()) return;
+  out += name + '=' + Text(doc, node) + ';';
+  for (void* child = xpi_get_first_child(doc, node); child; child = xpi_get_next_sibling(doc, child)) {
+    ElementTexts(doc, child, out);
+  }
+}
+
+inline std::string ElementTextsOf(std::string_view bytes) {
+  CSoapReader reader(kOptions);
+  if (!Load(reader, bytes)) return "(not loaded)";
+  std::string out;
+  void* doc = reader.getXpiDocument();
+  ElementTexts(doc, xpi_get_document_root(doc), out);
+  return out;
+}
+
 }  // namespace soapkit_test

@@ -2,11 +2,26 @@
 // in windows-1252, and what NULL or mismatched handles get.
 #include "soapkit_test_support.h"
 
+#if defined(SOAPKIT_TEST_HAVE_NBFX)
+#include "msbin1_writer.h"
+#endif
+
 #include <cstdint>
+#include <vector>
 
 namespace {
 
 using namespace soapkit_test;
+
+// A body as text and, where the decoder is built in, as its binary twin: the two trees must
+// behave alike.
+std::vector<std::string> Forms(const std::string& text) {
+  std::vector<std::string> forms = {text};
+#if defined(SOAPKIT_TEST_HAVE_NBFX)
+  forms.push_back(testing_support::Msbin1Writer::FromXml(text));
+#endif
+  return forms;
+}
 
 TEST(TreeWalk, OutlinesOfTypicalShapes) {
   const struct {
@@ -77,56 +92,64 @@ TEST(TreeWalk, ElementTextIsItsOwnTextChildrenJoined) {
 }
 
 TEST(TreeWalk, NullAndMismatchedHandlesAreHarmless) {
-  CSoapReader reader(kOptions);
-  EXPECT_EQ(reader.getXpiDocument(), nullptr);
-  ASSERT_TRUE(Load(reader, "<a x='1'>t<b/></a>"));
-  void* doc = reader.getXpiDocument();
-  void* root = xpi_get_document_root(doc);
-  void* attr = xpi_get_next_attr(doc, root, nullptr);
-  void* text = xpi_get_first_child(doc, root);
-  ASSERT_TRUE(root && attr && text);
-  EXPECT_NE(reinterpret_cast<std::uintptr_t>(attr) & 1, 0u);
-  EXPECT_EQ(reinterpret_cast<std::uintptr_t>(root) & 1, 0u);
+  for (const std::string& body : Forms("<a x='1'>t<b/></a>")) {
+    SCOPED_TRACE(testing::PrintToString(body));
+    CSoapReader reader(kOptions);
+    EXPECT_EQ(reader.getXpiDocument(), nullptr);
+    ASSERT_TRUE(Load(reader, body));
+    void* doc = reader.getXpiDocument();
+    void* root = xpi_get_document_root(doc);
+    void* attr = xpi_get_next_attr(doc, root, nullptr);
+    void* text = xpi_get_first_child(doc, root);
+    ASSERT_TRUE(root && attr && text);
+    EXPECT_NE(reinterpret_cast<std::uintptr_t>(attr) & 1, 0u);
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(root) & 1, 0u);
 
-  EXPECT_EQ(xpi_get_document_root(nullptr), nullptr);
-  for (void* d : {static_cast<void*>(nullptr), doc}) {
-    EXPECT_EQ(xpi_get_first_child(d, nullptr), nullptr);
-    EXPECT_EQ(xpi_get_next_sibling(d, nullptr), nullptr);
-    EXPECT_EQ(xpi_get_next_attr(d, nullptr, nullptr), nullptr);
-  }
-  EXPECT_EQ(xpi_get_first_child(nullptr, root), nullptr);
-  EXPECT_EQ(xpi_get_next_sibling(nullptr, text), nullptr);
-  EXPECT_EQ(xpi_get_next_attr(nullptr, root, nullptr), nullptr);
-  EXPECT_EQ(xpi_get_first_child(doc, attr), nullptr);
-  EXPECT_EQ(xpi_get_first_child(doc, text), nullptr);
-  EXPECT_EQ(xpi_get_next_sibling(doc, attr), nullptr);
-  EXPECT_EQ(xpi_get_next_sibling(doc, root), nullptr);
-  EXPECT_EQ(xpi_get_next_attr(doc, attr, nullptr), nullptr);
-  EXPECT_EQ(xpi_get_next_attr(doc, text, nullptr), nullptr);
-  EXPECT_EQ(xpi_get_next_attr(doc, root, text), nullptr);
+    EXPECT_EQ(xpi_get_document_root(nullptr), nullptr);
+    for (void* d : {static_cast<void*>(nullptr), doc}) {
+      EXPECT_EQ(xpi_get_first_child(d, nullptr), nullptr);
+      EXPECT_EQ(xpi_get_next_sibling(d, nullptr), nullptr);
+      EXPECT_EQ(xpi_get_next_attr(d, nullptr, nullptr), nullptr);
+    }
+    EXPECT_EQ(xpi_get_first_child(nullptr, root), nullptr);
+    EXPECT_EQ(xpi_get_next_sibling(nullptr, text), nullptr);
+    EXPECT_EQ(xpi_get_next_attr(nullptr, root, nullptr), nullptr);
+    EXPECT_EQ(xpi_get_first_child(doc, attr), nullptr);
+    EXPECT_EQ(xpi_get_first_child(doc, text), nullptr);
+    EXPECT_EQ(xpi_get_next_sibling(doc, attr), nullptr);
+    EXPECT_EQ(xpi_get_next_sibling(doc, root), nullptr);
+    EXPECT_EQ(xpi_get_next_attr(doc, attr, nullptr), nullptr);
+    EXPECT_EQ(xpi_get_next_attr(doc, text, nullptr), nullptr);
+    EXPECT_EQ(xpi_get_next_attr(doc, root, text), nullptr);
 
-  // Failures leave the text empty, whatever it held.
-  const struct {
-    void* doc;
-    void* node;
-    int flags;
-    int status;
-  } failures[] = {{nullptr, root, 0, XPI_E_HANDLE}, {doc, nullptr, 0, XPI_E_HANDLE}, {doc, root, 1, XPI_E_FLAGS}};
-  for (const auto& f : failures) {
+    // Failures leave the text empty, whatever it held.
+    const struct {
+      void* doc;
+      void* node;
+      int flags;
+      int status;
+    } failures[] = {{nullptr, root, 0, XPI_E_HANDLE}, {doc, nullptr, 0, XPI_E_HANDLE}, {doc, root, 1, XPI_E_FLAGS}};
+    for (const auto& f : failures) {
+      OsStrMb out;
+      xfvOsStrConstructFromBytes(&out, "stale", 5);
+      EXPECT_EQ(xpi_get_node_name(f.doc, f.node, out, f.flags), f.status);
+      EXPECT_TRUE(out.IsEmpty());
+      if (f.flags != 0) continue;
+      xfvOsStrConstructFromBytes(&out, "stale", 5);
+      EXPECT_EQ(xpi_get_node_text(f.doc, f.node, out), f.status);
+      EXPECT_TRUE(out.IsEmpty());
+    }
     OsStrMb out;
-    xfvOsStrConstructFromBytes(&out, "stale", 5);
-    EXPECT_EQ(xpi_get_node_name(f.doc, f.node, out, f.flags), f.status);
+    EXPECT_EQ(xpi_get_node_name(doc, text, out, 0), XPI_OK);
     EXPECT_TRUE(out.IsEmpty());
-    if (f.flags != 0) continue;
-    xfvOsStrConstructFromBytes(&out, "stale", 5);
-    EXPECT_EQ(xpi_get_node_text(f.doc, f.node, out), f.status);
-    EXPECT_TRUE(out.IsEmpty());
+    EXPECT_EQ(xpi_get_node_text(doc, text, out), XPI_OK);
+    EXPECT_EQ(Str(out), "t");
+    // An attribute handle whose record is missing.
+    void* const bogus = reinterpret_cast<void*>(std::uintptr_t{1});
+    EXPECT_EQ(xpi_get_node_name(doc, bogus, out, 0), XPI_E_HANDLE);
+    EXPECT_EQ(xpi_get_node_text(doc, bogus, out), XPI_E_HANDLE);
+    EXPECT_EQ(xpi_get_next_attr(doc, root, bogus), nullptr);
   }
-  OsStrMb out;
-  EXPECT_EQ(xpi_get_node_name(doc, text, out, 0), XPI_OK);
-  EXPECT_TRUE(out.IsEmpty());
-  EXPECT_EQ(xpi_get_node_text(doc, text, out), XPI_OK);
-  EXPECT_EQ(Str(out), "t");
 }
 
 TEST(TreeWalk, HandlesAcrossLoadsAndReaders) {
@@ -153,6 +176,17 @@ TEST(TreeWalk, HandlesAcrossLoadsAndReaders) {
   ASSERT_TRUE(Load(reader, "<third/>"));
   EXPECT_EQ(Name(reader.getXpiDocument(), xpi_get_document_root(reader.getXpiDocument())), "third");
   EXPECT_EQ(Text(other.getXpiDocument(), otherRoot), "v");  // readers are independent
+
+  // Text and binary bodies take turns in one reader, each walked as its kind.
+  for (const char* name : {"fourth", "fifth", "sixth"}) {
+    for (const std::string& form : Forms(std::string("<") + name + " a='1'>v</" + name + ">")) {
+      ASSERT_TRUE(Load(reader, form));
+      void* root = xpi_get_document_root(reader.getXpiDocument());
+      EXPECT_EQ(Name(reader.getXpiDocument(), root), name);
+      EXPECT_EQ(Text(reader.getXpiDocument(), root), "v");
+      EXPECT_EQ(Attributes(reader.getXpiDocument(), root), (std::vector<std::pair<std::string, std::string>>{{"a", "1"}}));
+    }
+  }
 }
 
 }  // namespace

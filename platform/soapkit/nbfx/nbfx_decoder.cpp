@@ -6,16 +6,37 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <limits>
 #include <new>
-#include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define NBFX_HAVE_SSE2 1
+#else
+#define NBFX_HAVE_SSE2 0
+#endif
+
 #include "nbfx_internal.h"
+#include "nbfx_tree.h"
+
+// Failure paths stay out of line, so that the record loop around them stays small; the fast
+// paths go into it whole, so that its state stays in registers.
+#if defined(__GNUC__)
+#define NBFX_COLD __attribute__((noinline, cold))
+#define NBFX_INLINE inline __attribute__((always_inline))
+#define NBFX_NOINLINE __attribute__((noinline))
+#else
+#define NBFX_COLD
+#define NBFX_INLINE inline
+#define NBFX_NOINLINE
+#endif
 
 namespace soapkit::nbfx {
 namespace {
@@ -95,8 +116,8 @@ enum : uint8_t {
 
 constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz";
 
-bool IsElementType(uint8_t t) { return t >= kShortElement && t <= kLastElement; }
-bool IsAttributeType(uint8_t t) { return t >= kShortAttribute && t <= kLastAttribute; }
+constexpr bool IsElementType(uint8_t t) { return t >= kShortElement && t <= kLastElement; }
+constexpr bool IsAttributeType(uint8_t t) { return t >= kShortAttribute && t <= kLastAttribute; }
 // Text records that stand for a value; 0xA4..0xA7 are list brackets or reserved.
 bool IsValueType(uint8_t t) {
   return t >= kZeroText && t <= kLastText && (t & 0xFC) != kStartListText;
@@ -132,6 +153,40 @@ uint64_t Budget(size_t input, uint64_t factor, uint64_t slack) {
 
 // ---- characters ------------------------------------------------------------------------
 
+// Length of the well-formed UTF-8 sequence starting with the non-ASCII byte at `p`, or 0 with
+// `why` set.
+size_t Utf8Sequence(const uint8_t* p, const uint8_t* end, const char*& why) {
+  const uint8_t c = *p;
+  size_t len;
+  uint32_t cp, min;
+  if ((c & 0xE0) == 0xC0) {
+    len = 2, cp = c & 0x1F, min = 0x80;
+  } else if ((c & 0xF0) == 0xE0) {
+    len = 3, cp = c & 0x0F, min = 0x800;
+  } else if ((c & 0xF8) == 0xF0) {
+    len = 4, cp = c & 0x07, min = 0x10000;
+  } else {
+    why = "invalid UTF-8";
+    return 0;
+  }
+  if (static_cast<size_t>(end - p) < len) {
+    why = "UTF-8 sequence cut short";
+    return 0;
+  }
+  for (size_t i = 1; i < len; ++i) {
+    if ((p[i] & 0xC0) != 0x80) {
+      why = "invalid UTF-8";
+      return 0;
+    }
+    cp = cp << 6 | (p[i] & 0x3F);
+  }
+  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+    why = "invalid UTF-8";
+    return 0;
+  }
+  return len;
+}
+
 // nullptr when the bytes are well-formed UTF-8 without U+0000, else why not.
 const char* CheckUtf8(const uint8_t* p, size_t n) {
   const uint8_t* const end = p + n;
@@ -145,29 +200,14 @@ const char* CheckUtf8(const uint8_t* p, size_t n) {
       p += 8;
     }
     if (p == end) break;
-    const uint8_t c = *p;
-    if (c < 0x80) {
-      if (c == 0) return "text contains U+0000";
+    if (*p < 0x80) {
+      if (*p == 0) return "text contains U+0000";
       ++p;
       continue;
     }
-    size_t len;
-    uint32_t cp, min;
-    if ((c & 0xE0) == 0xC0) {
-      len = 2, cp = c & 0x1F, min = 0x80;
-    } else if ((c & 0xF0) == 0xE0) {
-      len = 3, cp = c & 0x0F, min = 0x800;
-    } else if ((c & 0xF8) == 0xF0) {
-      len = 4, cp = c & 0x07, min = 0x10000;
-    } else {
-      return "invalid UTF-8";
-    }
-    if (static_cast<size_t>(end - p) < len) return "UTF-8 sequence cut short";
-    for (size_t i = 1; i < len; ++i) {
-      if ((p[i] & 0xC0) != 0x80) return "invalid UTF-8";
-      cp = cp << 6 | (p[i] & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return "invalid UTF-8";
+    const char* why = nullptr;
+    const size_t len = Utf8Sequence(p, end, why);
+    if (len == 0) return why;
     p += len;
   }
   return nullptr;
@@ -191,30 +231,6 @@ void PutUtf8(char*& o, uint32_t cp) {
   }
 }
 
-// Appends UTF-16LE bytes as UTF-8; nullptr, or why they are not well-formed text.
-const char* AppendUtf16(std::string& out, const uint8_t* p, size_t n) {
-  if (n % 2) return "UTF-16 text has an odd byte count";
-  char chunk[256];
-  char* o = chunk;
-  for (size_t i = 0; i < n; i += 2) {
-    uint32_t u = Le16(p + i);
-    if (u == 0) return "text contains U+0000";
-    if (u >= 0xD800 && u <= 0xDFFF) {
-      const uint32_t low = i + 4 <= n ? Le16(p + i + 2) : 0;
-      if (u > 0xDBFF || low < 0xDC00 || low > 0xDFFF) return "unpaired UTF-16 surrogate";
-      u = 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00);
-      i += 2;
-    }
-    PutUtf8(o, u);
-    if (o > chunk + sizeof chunk - 4) {
-      out.append(chunk, o);
-      o = chunk;
-    }
-  }
-  out.append(chunk, o);
-  return nullptr;
-}
-
 // Per byte: bit 0 may start an XML name, bit 1 may continue one. Bytes of non-ASCII
 // characters pass and are then checked as UTF-8.
 constexpr std::array<uint8_t, 256> kNameBytes = [] {
@@ -232,35 +248,92 @@ const char* CheckName(std::string_view s) {
   if (s.empty()) return "is empty";
   const auto* b = reinterpret_cast<const uint8_t*>(s.data());
   if (!(kNameBytes[b[0]] & 1)) return "is not an XML name";
-  bool ascii = true;
+  // Branch-free over the bytes: names are short and almost always valid.
+  unsigned valid = 2, high = 0;
   for (size_t i = 0; i < s.size(); ++i) {
-    if (!(kNameBytes[b[i]] & 2)) return "is not an XML name";
-    ascii &= b[i] < 0x80;
+    valid &= kNameBytes[b[i]];
+    high |= b[i];
   }
-  if (!ascii && CheckUtf8(b, s.size())) return "is not valid UTF-8";
+  if (!valid) return "is not an XML name";
+  if ((high & 0x80) && CheckUtf8(b, s.size())) return "is not valid UTF-8";
   return nullptr;
 }
 
+#if NBFX_HAVE_SSE2
+// One bit per byte of the 16 at `p` that may continue an ASCII XML name.
+unsigned NameMask16(const uint8_t* p) {
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  // x in [lo, hi] as one signed compare: shift lo to -128 first.
+  auto in = [](__m128i x, char lo, char hi) {
+    const __m128i shifted = _mm_add_epi8(x, _mm_set1_epi8(static_cast<char>(0x80 - lo)));
+    return _mm_cmplt_epi8(shifted, _mm_set1_epi8(static_cast<char>(0x80 + (hi - lo) + 1)));
+  };
+  __m128i ok = in(_mm_or_si128(v, _mm_set1_epi8(0x20)), 'a', 'z');
+  ok = _mm_or_si128(ok, _mm_andnot_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('/')), in(v, '-', '9')));
+  ok = _mm_or_si128(ok, _mm_cmpeq_epi8(v, _mm_set1_epi8('_')));
+  return static_cast<unsigned>(_mm_movemask_epi8(ok));
+}
+
+// One bit per byte of the 16 at `p` that is U+0000 or part of a non-ASCII character.
+unsigned NotPlainMask16(const uint8_t* p) {
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  // Signed compare: 0x00 and every byte from 0x80 up in one step.
+  return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(v, _mm_set1_epi8(1))));
+}
+#else
+unsigned NameMask16(const uint8_t* p) {
+  unsigned mask = 0;
+  for (unsigned i = 0; i < 16; ++i) mask |= unsigned{p[i] < 0x80 && (kNameBytes[p[i]] & 2)} << i;
+  return mask;
+}
+
+unsigned NotPlainMask16(const uint8_t* p) {
+  unsigned mask = 0;
+  for (unsigned i = 0; i < 16; ++i) mask |= unsigned{p[i] == 0 || p[i] >= 0x80} << i;
+  return mask;
+}
+#endif
+
 // ---- typed values as text --------------------------------------------------------------
 
-void AppendUnsigned(std::string& out, uint64_t v) {
+// Writes into room the caller has made.
+struct Sink {
+  char* o;
+  void operator+=(char c) { *o++ = c; }
+  void operator+=(const char* s) { append(s, std::strlen(s)); }
+  void append(const char* s, size_t n) {
+    std::memcpy(o, s, n);
+    o += n;
+  }
+  void append(const char* first, const char* last) { append(first, static_cast<size_t>(last - first)); }
+  void append(size_t n, char c) {
+    std::memset(o, c, n);
+    o += n;
+  }
+};
+
+// The longest typed value: "-9223372036854775808", "-P10675199DT2H48M5.4775808S",
+// "urn:uuid:" and a GUID, a date with fraction and offset all fit.
+constexpr size_t kMaxTypedValue = 64;
+
+void AppendUnsigned(Sink& out, uint64_t v) {
   char buf[24];
   out.append(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
 }
 
-void AppendSigned(std::string& out, int64_t v) {
+void AppendSigned(Sink& out, int64_t v) {
   char buf[24];
   out.append(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
 }
 
-void AppendFixed(std::string& out, uint64_t v, int width) {
+void AppendFixed(Sink& out, uint64_t v, int width) {
   char buf[20];
   for (int i = width - 1; i >= 0; --i, v /= 10) buf[i] = static_cast<char>('0' + v % 10);
   out.append(buf, width);
 }
 
 // ".fffffff" without trailing zeros; nothing for a whole second.
-void AppendFraction(std::string& out, uint64_t ticks) {
+void AppendFraction(Sink& out, uint64_t ticks) {
   if (ticks == 0) return;
   char buf[8];
   buf[0] = '.';
@@ -273,7 +346,7 @@ void AppendFraction(std::string& out, uint64_t ticks) {
 // Shortest round-trip digits, laid out as peers print them: plain unless the decimal
 // exponent is below -4 or at least max(digit count, precision).
 template <typename F>
-void AppendFloating(std::string& out, F value, int precision) {
+void AppendFloating(Sink& out, F value, int precision) {
   if (std::isnan(value)) {
     out += "NaN";
     return;
@@ -330,7 +403,7 @@ void AppendFloating(std::string& out, F value, int precision) {
 }
 
 // Layout: u16 reserved, u8 scale, u8 sign, u32 high, u64 low. nullptr, or why invalid.
-const char* AppendDecimal(std::string& out, const uint8_t* b) {
+const char* AppendDecimal(Sink& out, const uint8_t* b) {
   const int scale = b[2];
   if (b[0] | b[1]) return "DecimalText reserved bytes are not zero";
   if (b[3] != 0 && b[3] != 0x80) return "DecimalText sign byte is neither 0x00 nor 0x80";
@@ -375,7 +448,7 @@ long LocalUtcOffset(int64_t wall) {
 }
 
 // Bits 0-61 are ticks since 0001-01-01, bits 62-63 the zone kind. nullptr, or why invalid.
-const char* AppendDateTime(std::string& out, uint64_t raw) {
+const char* AppendDateTime(Sink& out, uint64_t raw) {
   const uint64_t ticks = raw & ((uint64_t{1} << 62) - 1);
   const unsigned kind = static_cast<unsigned>(raw >> 62);
   if (kind == 3) return "DateTimeText time-zone kind is 3";
@@ -419,7 +492,7 @@ const char* AppendDateTime(std::string& out, uint64_t raw) {
 }
 
 // xsd:duration, days being the largest unit: "P1DT2H", "-PT5M44S", "PT0.5S", "PT0S".
-void AppendTimeSpan(std::string& out, int64_t ticks) {
+void AppendTimeSpan(Sink& out, int64_t ticks) {
   uint64_t rest = ticks < 0 ? 0 - static_cast<uint64_t>(ticks) : static_cast<uint64_t>(ticks);
   if (ticks < 0) out += '-';
   out += 'P';
@@ -452,7 +525,7 @@ void AppendTimeSpan(std::string& out, int64_t ticks) {
 }
 
 // Data1..Data3 are little-endian, the last eight bytes go in order.
-void AppendGuid(std::string& out, const uint8_t* b) {
+void AppendGuid(Sink& out, const uint8_t* b) {
   static constexpr char kHex[] = "0123456789abcdef";
   static constexpr uint8_t kOrder[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
   char buf[36];
@@ -465,12 +538,10 @@ void AppendGuid(std::string& out, const uint8_t* b) {
   out.append(buf, sizeof buf);
 }
 
-void AppendBase64(std::string& out, const uint8_t* p, size_t n) {
+void AppendBase64(Sink& out, const uint8_t* p, size_t n) {
   static constexpr char kAlphabet[] =
       "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  const size_t start = out.size();
-  out.resize(start + (n + 2) / 3 * 4);
-  char* o = &out[start];
+  char* o = out.o;
   size_t i = 0;
   for (; i + 3 <= n; i += 3) {
     const uint32_t v = uint32_t{p[i]} << 16 | uint32_t{p[i + 1]} << 8 | p[i + 2];
@@ -486,6 +557,7 @@ void AppendBase64(std::string& out, const uint8_t* p, size_t n) {
     *o++ = i + 1 < n ? kAlphabet[v >> 6 & 63] : '=';
     *o++ = '=';
   }
+  out.o = o;
 }
 
 // ---- the record stream -----------------------------------------------------------------
@@ -494,75 +566,268 @@ struct Failure {
   std::string message;
 };
 
-class Decoder {
+// What a record's type byte makes it.
+enum RecordKind : uint8_t { kReserved, kElementRecord, kAttributeRecord, kEndRecord, kCommentRecord,
+                            kArrayRecord, kTextRecord };
+
+constexpr std::array<uint8_t, 256> kRecordKinds = [] {
+  std::array<uint8_t, 256> kinds{};
+  for (int t = 0; t < 256; ++t) {
+    const auto type = static_cast<uint8_t>(t);
+    if (IsElementType(type)) kinds[t] = kElementRecord;
+    else if (IsAttributeType(type)) kinds[t] = kAttributeRecord;
+    else if (type == kEndElement) kinds[t] = kEndRecord;
+    else if (type == kComment) kinds[t] = kCommentRecord;
+    else if (type == kArray) kinds[t] = kArrayRecord;
+    else if (type >= kZeroText && type <= kLastText && type != kStartListText + 1 && type != kEndListText + 1)
+      kinds[t] = kTextRecord;
+  }
+  return kinds;
+}();
+
+// CheckName() of every entry of the fixed table, worked out once: SOAP names are mostly
+// dictionary references, and the same few recur in every message.
+const char* const* StaticNameChecks() {
+  static const auto checks = [] {
+    std::array<const char*, detail::kStaticDictionarySize> c{};
+    for (uint32_t k = 0; k < detail::kStaticDictionarySize; ++k) c[k] = CheckName(detail::kStaticDictionary[k]);
+    return c;
+  }();
+  return checks.data();
+}
+
+constexpr std::string_view kXmlns = "xmlns";
+
+}  // namespace
+
+// ---- the tree's memory -----------------------------------------------------------------
+
+struct Tree::Block {
+  Block* next;
+  pugi::deallocation_function release;  // the function that matches the one that allocated it
+};
+
+void Tree::Arena::Grow(size_t n) {
+  static_assert(sizeof(Block) % alignof(Node) == 0 && sizeof(Node) % alignof(Node) == 0 &&
+                    sizeof(Attribute) % alignof(Node) == 0 && alignof(Attribute) <= alignof(Node),
+                "records in the node arena stay aligned");
+  // Blocks double up to 4 MiB, so that a small body takes little and a large one few blocks.
+  const size_t size = std::max(n, next_size);
+  if (size > std::numeric_limits<size_t>::max() - sizeof(Block)) throw std::bad_alloc();
+  void* memory = pugi::get_memory_allocation_function()(sizeof(Block) + size);
+  if (memory == nullptr) throw std::bad_alloc();
+  blocks = new (memory) Block{blocks, pugi::get_memory_deallocation_function()};
+  top = reinterpret_cast<char*>(blocks + 1);
+  end = top + size;
+  next_size = std::min<size_t>(2 * next_size, 4 << 20);
+}
+
+void Tree::Arena::Release() noexcept {
+  while (blocks != nullptr) {
+    Block* next = blocks->next;
+    blocks->release(blocks);
+    blocks = next;
+  }
+  top = end = nullptr;
+  next_size = 4096;
+}
+
+void Tree::clear() noexcept {
+  nodes_.Release();
+  strings_.Release();
+  first_ = nullptr;
+}
+
+
+// ---- decoding into the tree ------------------------------------------------------------
+
+class TreeBuilder {
  public:
-  Decoder(const uint8_t* data, size_t size, pugi::xml_document& doc,
-          detail::DictionaryLookup lookup, void* context)
-      : begin_(data),
-        p_(data),
-        end_(data + size),
-        doc_(doc),
+  TreeBuilder(const uint8_t* data, size_t size, Tree& tree, detail::DictionaryLookup lookup, void* context)
+      : tree_(tree),
         lookup_(lookup),
         context_(context),
+        static_names_(lookup == detail::StaticLookup ? StaticNameChecks() : nullptr),
         strings_left_(Budget(size, kStringFactor, kStringSlack)),
-        nodes_left_(Budget(size, kNodeFactor, kNodeSlack)) {}
+        nodes_left_(Budget(size, kNodeFactor, kNodeSlack)) {
+    // The tree's strings point into its own copy of the body: the caller's may go.
+    tree_.clear();
+    char* copy = tree_.strings_.Allocate(size);
+    if (size) std::memcpy(copy, data, size);
+    begin_ = p_ = reinterpret_cast<const uint8_t*>(copy);
+    end_ = begin_ + size;
+    tail_ = &tree_.first_;
+    stack_.resize(16);
+    opens_ = sp_ = stack_.data();
+    stack_end_ = opens_ + stack_.size();
+  }
 
-  void Run();
+  NBFX_NOINLINE void Run();
 
  private:
   static constexpr size_t kNoRecord = static_cast<size_t>(-1);
 
-  [[noreturn]] void Fail(const std::string& why) const;
+  // An open element and where its next child links in.
+  struct Open {
+    Node* element;
+    const Node** tail;
+  };
+
+  // A string made of several pieces: one view while it is a single piece, then a copy in the
+  // tree's storage that grows in place while nothing else is allocated behind it.
+  struct Joined {
+    std::string_view s;
+    bool owned = false;  // `s` ends where the tree's storage did when it was made
+  };
+
+  [[noreturn]] NBFX_COLD void Fail(const std::string& why) const;
+  [[noreturn]] NBFX_COLD void Fail(const char* why) const { Fail(std::string(why)); }
+  [[noreturn]] NBFX_COLD void FailLength(uint64_t n) const;
+  [[noreturn]] NBFX_COLD void FailDictionary(const char* why) const;
+  [[noreturn]] NBFX_COLD void FailName(const char* what, const char* why) const;
+
   size_t Offset() const { return static_cast<size_t>(p_ - begin_); }
   size_t Left() const { return static_cast<size_t>(end_ - p_); }
-  const uint8_t* Take(size_t n);
-  std::string_view Bytes(uint64_t n);
+
+  const uint8_t* Take(size_t n) {
+    if (n > Left()) Fail("record is cut short by the end of the input");
+    const uint8_t* q = p_;
+    p_ += n;
+    return q;
+  }
+  // Payload of a length read from the input: checked before anything is sized by it.
+  std::string_view Bytes(uint64_t n) {
+    if (n > Left()) FailLength(n);
+    const char* q = reinterpret_cast<const char*>(p_);
+    p_ += n;
+    return {q, static_cast<size_t>(n)};
+  }
   uint8_t U8() { return *Take(1); }
-  uint32_t Mb31();
+  uint32_t Mb31() {
+    if (p_ != end_ && *p_ < 0x80) return *p_++;
+    return LongMb31();
+  }
+  uint32_t LongMb31();
   uint32_t Length32();
-  std::string_view String();
+  std::string_view String() { return Bytes(Mb31()); }
   std::string_view Text(std::string_view s);
   std::string_view Dict();
   std::string_view Name(std::string_view s, const char* what);
+  std::string_view DictName(std::string_view s, const char* what) {
+    if (static_names_ == nullptr) return Name(s, what);
+    if (const char* why = static_names_[dict_id_ / 2]) FailName(what, why);
+    return s;
+  }
 
-  void ChargeStrings(uint64_t n);
-  void ChargeNodes(uint64_t n);
-  pugi::xml_node Parent() { return open_.empty() ? pugi::xml_node(doc_) : open_.back(); }
+  void ChargeStrings(uint64_t n) {
+    if (n > strings_left_) Fail("decoded strings would exceed 16 x the input size + 64 KiB");
+    strings_left_ -= n;
+  }
+  void ChargeNodes(uint64_t n) {
+    if (n > nodes_left_) Fail("decoded nodes would exceed 3 x the input size + 65536");
+    nodes_left_ -= n;
+  }
 
-  void ReadElementName(uint8_t type);
-  void ReadAttribute(uint8_t type, pugi::xml_node element);
-  void ReadAttributeValue(std::string& out);
-  void ReadList(std::string& out);
-  void ReadValue(uint8_t type, std::string& out);
+  template <typename T>
+  T* New() {
+    return new (tree_.nodes_.Allocate(sizeof(T))) T{};
+  }
+  Node* Append(NodeKind kind) {
+    Node* node = New<Node>();
+    node->kind = kind;
+    *tail_ = node;
+    tail_ = &node->next;
+    return node;
+  }
+  // Appends `piece` to `joined`.
+  void Join(Joined& joined, std::string_view piece);
 
-  void StartElement(uint8_t type);
+  void ReadElementName(uint8_t type, std::string_view& prefix, std::string_view& local);
+  void Attribute(uint8_t type);
+  std::string_view AttributeValue();
+  std::string_view List();
+  std::string_view Value(uint8_t type);
+  std::string_view TypedValue(uint8_t type);
+
+  void FlushRun() {
+    if (run_ != nullptr) {
+      run_ = nullptr;
+      ChargeNodes(1);
+    }
+  }
+  size_t Depth() const { return static_cast<size_t>(sp_ - opens_); }
+  void Push(Node* element);
+  Node* StartElement(uint8_t type);
+  void Record(uint8_t type);
   void EndElement();
   void ContentText(uint8_t type);
   void Comment();
   void Array();
-  void FlushText();
 
-  const uint8_t* const begin_;
+  // The record loop's state while it stays on the fast paths, kept in registers: a store through
+  // a record could change any member for all the compiler knows, so members would be reloaded
+  // after each one. The general handlers get it through the members.
+  struct Hot {
+    const uint8_t* p;
+    char* top;          // the node arena's
+    const char* limit;  // the node arena's block end
+    Open* sp;
+    const Node** tail;
+    const nbfx::Attribute** attributes;
+    Node* run;
+    uint64_t strings_left;
+    uint64_t nodes_left;
+  };
+  void Load(Hot& h) const {
+    h = {p_, tree_.nodes_.top, tree_.nodes_.end, sp_, tail_, attributes_, run_, strings_left_, nodes_left_};
+  }
+  void Store(const Hot& h) {
+    p_ = h.p;
+    tree_.nodes_.top = h.top;
+    sp_ = h.sp;
+    tail_ = h.tail;
+    attributes_ = h.attributes;
+    run_ = h.run;
+    strings_left_ = h.strings_left;
+    nodes_left_ = h.nodes_left;
+  }
+
+  // The fast paths: true when the record was done, false with nothing changed. They leave
+  // every failure, and every record they cannot do by copying views, to the general handlers.
+  NBFX_INLINE bool FastRecord(Hot& h, uint8_t type);
+  NBFX_INLINE bool FastLiteralName(const uint8_t* p, std::string_view& name, const uint8_t*& next) const;
+  NBFX_INLINE bool FastDictionaryName(const uint8_t* p, std::string_view& name, const uint8_t*& next) const;
+  NBFX_INLINE bool FastValue(const uint8_t* p, uint8_t type, std::string_view& text, const uint8_t*& next) const;
+  template <bool kDictionary>
+  NBFX_INLINE bool FastElement(Hot& h, uint8_t type);
+  template <bool kDictionary>
+  NBFX_INLINE bool FastAttribute(Hot& h, uint8_t type);
+  NBFX_INLINE bool FastText(Hot& h, uint8_t type);
+  NBFX_INLINE bool FastEnd(Hot& h);
+
+  Tree& tree_;
+  const uint8_t* begin_;
   const uint8_t* p_;
-  const uint8_t* const end_;
-  pugi::xml_document& doc_;
+  const uint8_t* end_;
   const detail::DictionaryLookup lookup_;
   void* const context_;
+  const char* const* const static_names_;  // CheckName() by fixed-table entry, for the fixed table
+  uint32_t dict_id_ = 0;                   // the id Dict() read last
   uint64_t strings_left_;
   uint64_t nodes_left_;
   size_t record_ = kNoRecord;  // where the record being read starts, for messages
-  bool attributes_open_ = false;
-  std::vector<pugi::xml_node> open_;
-  std::string text_;  // text of the innermost open element not yet in the DOM
-  std::string name_;
-  std::string value_;
+  // The open elements, innermost last: [opens_, sp_) of stack_, which grows up to kMaxDepth.
+  std::vector<Open> stack_;
+  Open* opens_;
+  Open* sp_;
+  Open* stack_end_;
+  const Node** tail_;                        // where the next node links in
+  const nbfx::Attribute** attributes_ = nullptr;  // where the next attribute links in; null once content began
+  Node* run_ = nullptr;                      // the text node that text records go to
+  Joined run_text_;
 };
 
-void Check(bool ok) {
-  if (!ok) throw std::bad_alloc();
-}
-
-void Decoder::Fail(const std::string& why) const {
+void TreeBuilder::Fail(const std::string& why) const {
   char head[64];
   if (record_ >= static_cast<size_t>(end_ - begin_)) {  // no record, or it would start at the end
     std::snprintf(head, sizeof head, "at offset %zu: ", Offset());
@@ -573,26 +838,20 @@ void Decoder::Fail(const std::string& why) const {
   throw Failure{head + why};
 }
 
-// Fixed-size payload.
-const uint8_t* Decoder::Take(size_t n) {
-  if (n > Left()) Fail("record is cut short by the end of the input");
-  const uint8_t* q = p_;
-  p_ += n;
-  return q;
+void TreeBuilder::FailLength(uint64_t n) const {
+  Fail("length " + std::to_string(n) + " runs past the end of the input (" + std::to_string(Left()) +
+       " bytes left)");
 }
 
-// Payload of a length read from the input: checked before anything is sized by it.
-std::string_view Decoder::Bytes(uint64_t n) {
-  if (n > Left()) {
-    Fail("length " + std::to_string(n) + " runs past the end of the input (" +
-         std::to_string(Left()) + " bytes left)");
-  }
-  const char* q = reinterpret_cast<const char*>(p_);
-  p_ += n;
-  return {q, static_cast<size_t>(n)};
+void TreeBuilder::FailDictionary(const char* why) const {
+  char head[48];
+  std::snprintf(head, sizeof head, "dictionary id 0x%X: ", static_cast<unsigned>(dict_id_));
+  Fail(head + std::string(why));
 }
 
-uint32_t Decoder::Mb31() {
+void TreeBuilder::FailName(const char* what, const char* why) const { Fail(std::string(what) + " " + why); }
+
+uint32_t TreeBuilder::LongMb31() {
   uint32_t v = 0;
   for (int i = 0;; ++i) {
     if (p_ == end_) Fail("MultiByteInt31 is cut short by the end of the input");
@@ -603,170 +862,237 @@ uint32_t Decoder::Mb31() {
   }
 }
 
-uint32_t Decoder::Length32() {
+uint32_t TreeBuilder::Length32() {
   const uint32_t n = Le32(Take(4));
   if (n > 0x7FFFFFFFu) Fail("negative length");
   return n;
 }
 
-std::string_view Decoder::String() { return Bytes(Mb31()); }
-
-std::string_view Decoder::Text(std::string_view s) {
-  if (const char* why = CheckUtf8(reinterpret_cast<const uint8_t*>(s.data()), s.size())) Fail(why);
+// `s` if it is text: well-formed UTF-8 without U+0000.
+std::string_view TreeBuilder::Text(std::string_view s) {
+  const auto* b = reinterpret_cast<const uint8_t*>(s.data());
+  size_t at = 0;
+  // Mostly ASCII: 16 bytes at a time while they may be read.
+  while (at < s.size() && end_ - (b + at) >= 16) {
+    unsigned mask = NotPlainMask16(b + at);
+    if (s.size() - at < 16) mask &= (1u << (s.size() - at)) - 1;
+    if (mask != 0) break;
+    at += 16;
+  }
+  if (at < s.size()) {
+    if (const char* why = CheckUtf8(b + at, s.size() - at)) Fail(why);
+  }
   return s;
 }
 
-std::string_view Decoder::Dict() {
-  const uint32_t id = Mb31();
+std::string_view TreeBuilder::Dict() {
+  dict_id_ = Mb31();
   std::string_view s;
-  if (const char* why = lookup_(context_, id, s)) {
-    char head[48];
-    std::snprintf(head, sizeof head, "dictionary id 0x%X: ", static_cast<unsigned>(id));
-    Fail(head + std::string(why));
-  }
+  if (const char* why = lookup_(context_, dict_id_, s)) FailDictionary(why);
   return s;
 }
 
-std::string_view Decoder::Name(std::string_view s, const char* what) {
-  if (const char* why = CheckName(s)) Fail(std::string(what) + " " + why);
+std::string_view TreeBuilder::Name(std::string_view s, const char* what) {
+  const auto* b = reinterpret_cast<const uint8_t*>(s.data());
+  // Short ASCII names, the usual kind, in one look when 16 bytes may be read.
+  if (s.size() - 1 < 16 && b >= begin_ && end_ - b >= 16 && (kNameBytes[b[0]] & 1)) {
+    const unsigned all = (1u << s.size()) - 1;
+    if ((NameMask16(b) & all) == all) return s;
+  }
+  if (const char* why = CheckName(s)) FailName(what, why);
   return s;
 }
 
-void Decoder::ChargeStrings(uint64_t n) {
-  if (n > strings_left_) Fail("decoded strings would exceed 16 x the input size + 64 KiB");
-  strings_left_ -= n;
-}
-
-void Decoder::ChargeNodes(uint64_t n) {
-  if (n > nodes_left_) Fail("decoded nodes would exceed 3 x the input size + 65536");
-  nodes_left_ -= n;
-}
-
-void Decoder::ReadElementName(uint8_t type) {
-  std::string_view prefix, local;
-  switch (type) {
-    case kShortElement: local = String(); break;
-    case kElement:
-      prefix = Name(String(), "element prefix");
-      local = String();
-      break;
-    case kShortDictionaryElement: local = Dict(); break;
-    case kDictionaryElement:
-      prefix = Name(String(), "element prefix");
-      local = Dict();
-      break;
-    default:
-      if (type < kPrefixElementA) {
-        prefix = {kLetters + (type - kPrefixDictionaryElementA), 1};
-        local = Dict();
-      } else {
-        prefix = {kLetters + (type - kPrefixElementA), 1};
-        local = String();
-      }
+void TreeBuilder::Join(Joined& joined, std::string_view piece) {
+  if (piece.empty()) return;
+  Tree::Arena& storage = tree_.strings_;
+  if (joined.s.empty()) {
+    joined = {piece, piece.data() + piece.size() == storage.top};
+    return;
   }
-  Name(local, "element name");
-  name_.assign(prefix);
-  if (!prefix.empty()) name_ += ':';
-  name_ += local;
+  char* const end = const_cast<char*>(joined.s.data()) + joined.s.size();
+  if (joined.owned) {
+    if (piece.data() == end && storage.top == end + piece.size()) {  // made right behind it
+      joined.s = {joined.s.data(), joined.s.size() + piece.size()};
+      return;
+    }
+    if (storage.top == end && static_cast<size_t>(storage.end - end) >= piece.size()) {
+      std::memcpy(end, piece.data(), piece.size());
+      storage.top += piece.size();
+      joined.s = {joined.s.data(), joined.s.size() + piece.size()};
+      return;
+    }
+  }
+  // Moved where it has as much room again behind it, so that joining stays linear.
+  const size_t size = joined.s.size() + piece.size();
+  if (static_cast<size_t>(storage.end - storage.top) < 2 * size) storage.Grow(2 * size);
+  char* const copy = storage.top;
+  std::memcpy(copy, joined.s.data(), joined.s.size());
+  std::memcpy(copy + joined.s.size(), piece.data(), piece.size());
+  storage.top = copy + size;
+  joined = {{copy, size}, true};
 }
 
-void Decoder::ReadAttribute(uint8_t type, pugi::xml_node element) {
-  std::string_view prefix, local;
-  bool xmlns = false;
-  switch (type) {
-    case kShortAttribute: local = String(); break;
-    case kAttribute:
-      prefix = String();
-      local = String();
-      break;
-    case kShortDictionaryAttribute: local = Dict(); break;
-    case kDictionaryAttribute:
-      prefix = String();
-      local = Dict();
-      break;
-    case kShortXmlnsAttribute:
-      xmlns = true;
-      value_.assign(Text(String()));
-      break;
-    case kXmlnsAttribute:
-      xmlns = true;
-      prefix = String();
-      value_.assign(Text(String()));
-      break;
-    case kShortDictionaryXmlnsAttribute:
-      xmlns = true;
-      value_.assign(Dict());
-      break;
-    case kDictionaryXmlnsAttribute:
-      xmlns = true;
-      prefix = String();
-      value_.assign(Dict());
-      break;
-    default:
-      if (type < kPrefixAttributeA) {
-        prefix = {kLetters + (type - kPrefixDictionaryAttributeA), 1};
-        local = Dict();
-      } else {
-        prefix = {kLetters + (type - kPrefixAttributeA), 1};
-        local = String();
-      }
-  }
-  const bool prefixed = type == kAttribute || type == kDictionaryAttribute ||
-                        type == kXmlnsAttribute || type == kDictionaryXmlnsAttribute;
-  if (prefixed) Name(prefix, "attribute prefix");
-  if (prefix == "xmlns") Fail("attribute prefix xmlns is reserved for declarations");
-  if (xmlns) {
-    name_.assign("xmlns");
-    if (prefixed) name_.append(":").append(prefix);
-    ChargeStrings(value_.size());
+void TreeBuilder::ReadElementName(uint8_t type, std::string_view& prefix, std::string_view& local) {
+  if (type >= kPrefixElementA) {
+    prefix = {kLetters + (type - kPrefixElementA), 1};
+    local = Name(String(), "element name");
+  } else if (type >= kPrefixDictionaryElementA) {
+    prefix = {kLetters + (type - kPrefixDictionaryElementA), 1};
+    local = DictName(Dict(), "element name");
   } else {
-    Name(local, "attribute name");
-    if (prefix.empty() && local == "xmlns") Fail("attribute name xmlns is reserved for declarations");
-    name_.assign(prefix);
-    if (!prefix.empty()) name_ += ':';
-    name_ += local;
-    ReadAttributeValue(value_);
+    // kShortElement, kElement, kShortDictionaryElement, kDictionaryElement
+    if (type & 1) prefix = Name(String(), "element prefix");
+    local = type & 2 ? DictName(Dict(), "element name") : Name(String(), "element name");
+  }
+}
+
+void TreeBuilder::Attribute(uint8_t type) {
+  std::string_view prefix, local, value;
+  if (type >= kShortXmlnsAttribute && type <= kDictionaryXmlnsAttribute) {
+    const bool prefixed = type == kXmlnsAttribute || type == kDictionaryXmlnsAttribute;
+    if (prefixed) local = String();
+    // The value is read, and can fail, before the prefix is judged.
+    value = type <= kXmlnsAttribute ? Text(String()) : Dict();
+    if (prefixed) {
+      Name(local, "attribute prefix");
+      if (local == kXmlns) Fail("attribute prefix xmlns is reserved for declarations");
+      prefix = kXmlns;
+    } else {
+      local = kXmlns;
+    }
+    ChargeStrings(value.size());
+  } else {
+    if (type >= kPrefixAttributeA) {
+      prefix = {kLetters + (type - kPrefixAttributeA), 1};
+      local = Name(String(), "attribute name");
+    } else if (type >= kPrefixDictionaryAttributeA) {
+      prefix = {kLetters + (type - kPrefixDictionaryAttributeA), 1};
+      local = DictName(Dict(), "attribute name");
+    } else {
+      // kShortAttribute, kAttribute, kShortDictionaryAttribute, kDictionaryAttribute
+      if (type & 1) prefix = String();
+      local = type & 2 ? Dict() : String();
+      if (type & 1) {
+        Name(prefix, "attribute prefix");
+        if (prefix == kXmlns) Fail("attribute prefix xmlns is reserved for declarations");
+      }
+      type & 2 ? DictName(local, "attribute name") : Name(local, "attribute name");
+      if (prefix.empty() && local == kXmlns) Fail("attribute name xmlns is reserved for declarations");
+    }
+    value = AttributeValue();
   }
   ChargeNodes(1);
-  ChargeStrings(name_.size() + 2);
-  pugi::xml_attribute a = element.append_attribute(name_.c_str());
-  Check(a && a.set_value(value_.data(), value_.size()));
+  ChargeStrings(prefix.size() + !prefix.empty() + local.size() + 2);
+  nbfx::Attribute* attribute = New<nbfx::Attribute>();
+  attribute->prefix = prefix;
+  attribute->local = local;
+  attribute->value = value;
+  *attributes_ = attribute;
+  attributes_ = &attribute->next;
 }
 
-void Decoder::ReadAttributeValue(std::string& out) {
-  out.clear();
+std::string_view TreeBuilder::AttributeValue() {
   record_ = Offset();
   const uint8_t t = U8();
-  if (t == kStartListText) return ReadList(out);
+  if (t == kStartListText) return List();
   if (!IsValueType(t)) Fail("attribute value is not a text record");
   if (t & 1) Fail("attribute value closes an element");
-  ReadValue(t, out);
+  return Value(t);
 }
 
-void Decoder::ReadList(std::string& out) {
+std::string_view TreeBuilder::List() {
+  Joined joined;
   for (bool first = true;; first = false) {
     record_ = Offset();
     const uint8_t t = U8();
-    if (t == kEndListText) return;
+    if (t == kEndListText) return joined.s;
     if (t == kStartListText) Fail("lists do not nest");
     if (!IsValueType(t)) Fail("list holds a record that is not text");
     if (t & 1) Fail("list item closes an element");
     if (!first) {
       ChargeStrings(1);
-      out += ' ';
+      Join(joined, " ");
     }
-    ReadValue(t, out);
+    Join(joined, Value(t));
   }
 }
 
-void Decoder::ReadValue(uint8_t type, std::string& out) {
-  const size_t before = out.size();
+// One text record's characters, charged.
+std::string_view TreeBuilder::Value(uint8_t type) {
+  std::string_view s;
+  switch (type & 0xFE) {
+    case kChars8Text: s = Text(Bytes(U8())); break;
+    case kDictionaryText: s = Dict(); break;
+    case kZeroText: s = "0"; break;
+    case kOneText: s = "1"; break;
+    case kFalseText: s = "false"; break;
+    case kTrueText: s = "true"; break;
+    case kEmptyText: break;
+    default: s = TypedValue(type);
+  }
+  ChargeStrings(s.size());
+  return s;
+}
+
+// The rarer text records, uncharged.
+std::string_view TreeBuilder::TypedValue(uint8_t type) {
+  switch (type & 0xFE) {
+    case kChars16Text: return Text(Bytes(Le16(Take(2))));
+    case kChars32Text: return Text(Bytes(Length32()));
+    case kBytes8Text:
+    case kBytes16Text:
+    case kBytes32Text: {
+      const uint32_t n = (type & 0xFE) == kBytes8Text    ? *Take(1)
+                         : (type & 0xFE) == kBytes16Text ? Le16(Take(2))
+                                                         : Length32();
+      const std::string_view bytes = Bytes(n);
+      Sink out{tree_.strings_.Allocate((size_t{n} + 2) / 3 * 4)};
+      char* const start = out.o;
+      AppendBase64(out, reinterpret_cast<const uint8_t*>(bytes.data()), n);
+      return {start, static_cast<size_t>(out.o - start)};
+    }
+    case kUnicodeChars8Text:
+    case kUnicodeChars16Text:
+    case kUnicodeChars32Text: {
+      const uint32_t n = (type & 0xFE) == kUnicodeChars8Text    ? *Take(1)
+                         : (type & 0xFE) == kUnicodeChars16Text ? Le16(Take(2))
+                                                                : Length32();
+      const auto* p = reinterpret_cast<const uint8_t*>(Bytes(n).data());
+      if (n % 2) Fail("UTF-16 text has an odd byte count");
+      // Each two bytes make at most three of UTF-8.
+      char* const start = tree_.strings_.Allocate(size_t{n} / 2 * 3);
+      char* o = start;
+      for (size_t i = 0; i < n; i += 2) {
+        uint32_t u = Le16(p + i);
+        if (u == 0) Fail("text contains U+0000");
+        if (u >= 0xD800 && u <= 0xDFFF) {
+          const uint32_t low = i + 4 <= n ? Le16(p + i + 2) : 0;
+          if (u > 0xDBFF || low < 0xDC00 || low > 0xDFFF) Fail("unpaired UTF-16 surrogate");
+          u = 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00);
+          i += 2;
+        }
+        PutUtf8(o, u);
+      }
+      tree_.strings_.top = o;  // give back what the estimate left over
+      return {start, static_cast<size_t>(o - start)};
+    }
+    case kQNameDictionaryText: {
+      const uint8_t prefix = U8();
+      if (prefix > 25) Fail("QNameDictionaryText prefix is past 'z'");
+      const std::string_view name = Dict();
+      char* const start = tree_.strings_.Allocate(2 + name.size());
+      start[0] = kLetters[prefix];
+      start[1] = ':';
+      std::memcpy(start + 2, name.data(), name.size());
+      return {start, 2 + name.size()};
+    }
+  }
+  // Fixed-size values: short ASCII.
+  Sink out{tree_.strings_.Allocate(kMaxTypedValue)};
+  char* const start = out.o;
   const char* why = nullptr;
   switch (type & 0xFE) {
-    case kZeroText: out += '0'; break;
-    case kOneText: out += '1'; break;
-    case kFalseText: out += "false"; break;
-    case kTrueText: out += "true"; break;
     case kInt8Text: AppendSigned(out, static_cast<int8_t>(U8())); break;
     case kInt16Text: AppendSigned(out, static_cast<int16_t>(Le16(Take(2)))); break;
     case kInt32Text: AppendSigned(out, static_cast<int32_t>(Le32(Take(4)))); break;
@@ -789,21 +1115,6 @@ void Decoder::ReadValue(uint8_t type, std::string& out) {
     case kDecimalText: why = AppendDecimal(out, Take(16)); break;
     case kDateTimeText: why = AppendDateTime(out, Le64(Take(8))); break;
     case kTimeSpanText: AppendTimeSpan(out, static_cast<int64_t>(Le64(Take(8)))); break;
-    case kChars8Text: out += Text(Bytes(*Take(1))); break;
-    case kChars16Text: out += Text(Bytes(Le16(Take(2)))); break;
-    case kChars32Text: out += Text(Bytes(Length32())); break;
-    case kBytes8Text:
-    case kBytes16Text:
-    case kBytes32Text: {
-      const uint32_t n = (type & 0xFE) == kBytes8Text    ? *Take(1)
-                         : (type & 0xFE) == kBytes16Text ? Le16(Take(2))
-                                                         : Length32();
-      const std::string_view bytes = Bytes(n);
-      AppendBase64(out, reinterpret_cast<const uint8_t*>(bytes.data()), n);
-      break;
-    }
-    case kEmptyText: break;
-    case kDictionaryText: out += Dict(); break;
     case kUniqueIdText:
       out += "urn:uuid:";
       AppendGuid(out, Take(16));
@@ -815,94 +1126,89 @@ void Decoder::ReadValue(uint8_t type, std::string& out) {
       out += b ? "true" : "false";
       break;
     }
-    case kUnicodeChars8Text:
-    case kUnicodeChars16Text:
-    case kUnicodeChars32Text: {
-      const uint32_t n = (type & 0xFE) == kUnicodeChars8Text    ? *Take(1)
-                         : (type & 0xFE) == kUnicodeChars16Text ? Le16(Take(2))
-                                                                : Length32();
-      const std::string_view bytes = Bytes(n);
-      why = AppendUtf16(out, reinterpret_cast<const uint8_t*>(bytes.data()), n);
-      break;
-    }
-    case kQNameDictionaryText: {
-      const uint8_t prefix = U8();
-      if (prefix > 25) Fail("QNameDictionaryText prefix is past 'z'");
-      out += kLetters[prefix];
-      out += ':';
-      out += Dict();
-      break;
-    }
   }
   if (why) Fail(why);
-  ChargeStrings(out.size() - before);
+  tree_.strings_.top = out.o;  // give back what the estimate left over
+  return {start, static_cast<size_t>(out.o - start)};
 }
 
-void Decoder::FlushText() {
-  if (text_.empty()) return;
+void TreeBuilder::Push(Node* element) {
+  if (sp_ == stack_end_) {
+    const size_t depth = Depth();
+    stack_.resize(std::min(2 * stack_.size(), kMaxDepth));
+    opens_ = stack_.data();
+    sp_ = opens_ + depth;
+    stack_end_ = opens_ + stack_.size();
+  }
+  *sp_++ = {element, tail_};
+  tail_ = &element->first_child;
+}
+
+Node* TreeBuilder::StartElement(uint8_t type) {
+  FlushRun();
+  if (Depth() >= kMaxDepth) Fail("elements nest deeper than 1024");
+  std::string_view prefix, local;
+  ReadElementName(type, prefix, local);
   ChargeNodes(1);
-  pugi::xml_node n = open_.back().append_child(pugi::node_pcdata);
-  Check(n && n.set_value(text_.data(), text_.size()));
-  text_.clear();
+  ChargeStrings(prefix.size() + !prefix.empty() + local.size() + 1);
+  Node* element = Append(NodeKind::kElement);
+  element->prefix = prefix;
+  element->text = local;
+  attributes_ = &element->first_attribute;
+  return element;
 }
 
-void Decoder::StartElement(uint8_t type) {
-  FlushText();
-  if (open_.size() >= kMaxDepth) Fail("elements nest deeper than 1024");
-  ReadElementName(type);
-  ChargeNodes(1);
-  ChargeStrings(name_.size() + 1);
-  pugi::xml_node e = Parent().append_child(pugi::node_element);
-  Check(e && e.set_name(name_.c_str()));
-  open_.push_back(e);
+void TreeBuilder::EndElement() {
+  if (Depth() == 0) Fail("EndElement with no open element");
+  FlushRun();
+  tail_ = (--sp_)->tail;
+  attributes_ = nullptr;
 }
 
-void Decoder::EndElement() {
-  if (open_.empty()) Fail("EndElement with no open element");
-  FlushText();
-  open_.pop_back();
-}
-
-void Decoder::ContentText(uint8_t type) {
-  if (open_.empty()) Fail("text outside any element");
+void TreeBuilder::ContentText(uint8_t type) {
+  if (Depth() == 0) Fail("text outside any element");
   if (type == kEndListText) Fail("EndListText without StartListText");
-  if (type == kStartListText) return ReadList(text_);
-  ReadValue(type, text_);
+  attributes_ = nullptr;
+  const std::string_view s = type == kStartListText ? List() : Value(type);
+  if (!s.empty()) {
+    if (run_ == nullptr) {
+      run_ = Append(NodeKind::kText);
+      run_text_ = {};
+    }
+    Join(run_text_, s);
+    run_->text = run_text_.s;
+  }
   if (type & 1) EndElement();
 }
 
-void Decoder::Comment() {
+void TreeBuilder::Comment() {
   const std::string_view s = Text(String());
   if (s.find("--") != std::string_view::npos || (!s.empty() && s.back() == '-')) {
     Fail("comment contains \"--\" or ends in '-'");
   }
-  FlushText();
+  FlushRun();
   ChargeNodes(1);
   ChargeStrings(s.size() + 1);
-  pugi::xml_node n = Parent().append_child(pugi::node_comment);
-  Check(n && n.set_value(s.data(), s.size()));
+  attributes_ = nullptr;
+  Append(NodeKind::kComment)->text = s;
 }
 
-void Decoder::Array() {
-  FlushText();
-  if (open_.size() >= kMaxDepth) Fail("elements nest deeper than 1024");
+void TreeBuilder::Array() {
+  FlushRun();
+  if (Depth() >= kMaxDepth) Fail("elements nest deeper than 1024");
   const uint64_t strings_before = strings_left_, nodes_before = nodes_left_;
   record_ = Offset();
   const uint8_t element_type = U8();
   if (!IsElementType(element_type)) Fail("array does not start with an element record");
-  ReadElementName(element_type);
-  ChargeNodes(1);
-  ChargeStrings(name_.size() + 1);
-  pugi::xml_node parent = Parent();
-  pugi::xml_node first = parent.append_child(pugi::node_element);
-  Check(first && first.set_name(name_.c_str()));
+  Node* const first = StartElement(element_type);
   for (;;) {
     record_ = Offset();
     const uint8_t t = U8();
     if (t == kEndElement) break;
     if (!IsAttributeType(t)) Fail("array element is not closed right after its attributes");
-    ReadAttribute(t, first);
+    Attribute(t);
   }
+  attributes_ = nullptr;
   const uint64_t item_strings = strings_before - strings_left_;
   const uint64_t item_nodes = nodes_before - nodes_left_;
 
@@ -916,53 +1222,333 @@ void Decoder::Array() {
     Fail("array of " + std::to_string(count) + " values runs past the end of the input (" +
          std::to_string(Left()) + " bytes left)");
   }
-  // Copies of the element and its attributes, then one text node per value.
+  // Copies of the element and its attributes, then one text node per value. The copies share
+  // the first one's attributes: the tree is never changed once built.
   ChargeNodes((count - 1) * item_nodes + count);
   ChargeStrings((count - 1) * item_strings);
-  for (uint32_t i = 1; i < count; ++i) Check(parent.append_copy(first));
-  pugi::xml_node item = first;
-  for (uint32_t i = 0; i < count; ++i, item = item.next_sibling()) {
-    value_.clear();
-    ReadValue(value_type, value_);
-    pugi::xml_node n = item.append_child(pugi::node_pcdata);
-    Check(n && n.set_value(value_.data(), value_.size()));
+  for (uint32_t i = 0; i < count; ++i) {
+    Node* item = first;
+    if (i > 0) {
+      item = Append(NodeKind::kElement);
+      item->prefix = first->prefix;
+      item->text = first->text;
+      item->first_attribute = first->first_attribute;
+    }
+    Node* text = New<Node>();
+    text->kind = NodeKind::kText;
+    text->text = Value(value_type);
+    item->first_child = text;
   }
 }
 
-void Decoder::Run() {
-  if (p_ == end_) Fail("empty input");
-  while (p_ < end_) {
-    record_ = Offset();
-    const uint8_t type = *p_++;
-    if (IsElementType(type)) {
-      StartElement(type);
-      attributes_open_ = true;
-      continue;
-    }
-    if (IsAttributeType(type)) {
-      if (!attributes_open_) {
-        Fail(open_.empty() ? "attribute with no element to belong to"
-                           : "attribute after the content of its element began");
+void TreeBuilder::Record(uint8_t type) {
+  switch (kRecordKinds[type]) {
+    case kElementRecord: Push(StartElement(type)); break;
+    case kAttributeRecord:
+      if (attributes_ == nullptr) {
+        Fail(Depth() == 0 ? "attribute with no element to belong to"
+                          : "attribute after the content of its element began");
       }
-      ReadAttribute(type, open_.back());
+      Attribute(type);
+      break;
+    case kEndRecord: EndElement(); break;
+    case kCommentRecord: Comment(); break;
+    case kArrayRecord: Array(); break;
+    case kTextRecord: ContentText(type); break;
+    default: Fail("reserved record type");
+  }
+}
+
+// ---- fast paths ----
+
+namespace {
+
+// What the fast paths take: the shapes most records of real bodies have.
+enum FastKind : uint8_t { kSlow, kFastEnd, kFastElement, kFastDictionaryElement, kFastAttribute,
+                          kFastDictionaryAttribute, kFastText };
+
+constexpr std::array<uint8_t, 256> kFastKinds = [] {
+  std::array<uint8_t, 256> kinds{};
+  kinds[kEndElement] = kFastEnd;
+  kinds[kShortElement] = kFastElement;
+  kinds[kShortDictionaryElement] = kFastDictionaryElement;
+  kinds[kShortAttribute] = kFastAttribute;
+  kinds[kShortDictionaryAttribute] = kFastDictionaryAttribute;
+  for (int i = 0; i < 26; ++i) {
+    kinds[kPrefixElementA + i] = kFastElement;
+    kinds[kPrefixDictionaryElementA + i] = kFastDictionaryElement;
+    kinds[kPrefixAttributeA + i] = kFastAttribute;
+    kinds[kPrefixDictionaryAttributeA + i] = kFastDictionaryAttribute;
+  }
+  for (int t : {kChars8Text, kChars16Text, kZeroText, kOneText, kEmptyText, kDictionaryText}) {
+    kinds[t] = kinds[t + 1] = kFastText;
+  }
+  return kinds;
+}();
+
+// The one-letter prefixes of the Prefix* types, as views; empty for the rest.
+const std::array<std::string_view, 256> kPrefixes = [] {
+  std::array<std::string_view, 256> prefixes{};
+  for (int i = 0; i < 26; ++i) {
+    const std::string_view letter(kLetters + i, 1);
+    prefixes[kPrefixElementA + i] = prefixes[kPrefixDictionaryElementA + i] = letter;
+    prefixes[kPrefixAttributeA + i] = prefixes[kPrefixDictionaryAttributeA + i] = letter;
+  }
+  return prefixes;
+}();
+
+}  // namespace
+
+// A valid ASCII name of 1..16 bytes after a one-byte length, with 16 bytes there to read.
+bool TreeBuilder::FastLiteralName(const uint8_t* p, std::string_view& name, const uint8_t*& next) const {
+  if (end_ - p < 17) return false;
+  const size_t n = p[0];
+  if (n - 1 >= 16) return false;
+  const unsigned all = (1u << n) - 1;
+  if (!(kNameBytes[p[1]] & 1) || (NameMask16(p + 1) & all) != all) return false;
+  name = {reinterpret_cast<const char*>(p + 1), n};
+  next = p + 1 + n;
+  return true;
+}
+
+// A valid name of the fixed table in a one- or two-byte id.
+bool TreeBuilder::FastDictionaryName(const uint8_t* p, std::string_view& name, const uint8_t*& next) const {
+  if (static_names_ == nullptr || end_ - p < 2) return false;
+  uint32_t id = p[0];
+  next = p + 1;
+  if (id >= 0x80) {
+    if (p[1] >= 0x80) return false;
+    id = (id & 0x7F) | uint32_t{p[1]} << 7;
+    next = p + 2;
+  }
+  if (id % 2 || id / 2 >= detail::kStaticDictionarySize || static_names_[id / 2]) return false;
+  name = detail::kStaticDictionary[id / 2];
+  return true;
+}
+
+// A value whose characters the input or the fixed table holds as they are: Chars8Text or
+// Chars16Text of ASCII without U+0000, a fixed-table string, 0, 1 or nothing.
+bool TreeBuilder::FastValue(const uint8_t* p, uint8_t type, std::string_view& text, const uint8_t*& next) const {
+  switch (type & 0xFE) {
+    case kChars8Text:
+    case kChars16Text: {
+      const bool wide = (type & 0xFE) == kChars16Text;
+      if (end_ - p < 2) return false;
+      const size_t n = wide ? Le16(p) : p[0];
+      const uint8_t* const s = p + 1 + wide;
+      if (end_ - s < static_cast<ptrdiff_t>(n + 16)) return false;
+      for (size_t at = 0; at < n; at += 16) {
+        unsigned mask = NotPlainMask16(s + at);
+        if (n - at < 16) mask &= (1u << (n - at)) - 1;
+        if (mask != 0) return false;
+      }
+      text = {reinterpret_cast<const char*>(s), n};
+      next = s + n;
+      return true;
+    }
+    case kZeroText:
+    case kOneText:
+      text = (type & 0xFE) == kZeroText ? "0" : "1";
+      next = p;
+      return true;
+    case kEmptyText:
+      text = {};
+      next = p;
+      return true;
+    case kDictionaryText:
+      if (static_names_ == nullptr || p == end_ || p[0] >= 0x80 || p[0] % 2) return false;
+      if (p[0] / 2u >= detail::kStaticDictionarySize) return false;
+      text = detail::kStaticDictionary[p[0] / 2];
+      next = p + 1;
+      return true;
+    default: return false;
+  }
+}
+
+template <bool kDictionary>
+bool TreeBuilder::FastElement(Hot& h, uint8_t type) {
+  std::string_view local;
+  const uint8_t* next;
+  if (!(kDictionary ? FastDictionaryName(h.p, local, next) : FastLiteralName(h.p, local, next))) return false;
+  const std::string_view prefix = kPrefixes[type];
+  const uint64_t strings = prefix.size() + !prefix.empty() + local.size() + 1;
+  const uint64_t nodes = 1 + uint64_t{h.run != nullptr};
+  if (h.sp == stack_end_ || nodes > h.nodes_left || strings > h.strings_left ||
+      static_cast<size_t>(h.limit - h.top) < 2 * sizeof(Node)) {
+    return false;
+  }
+  Node* const element = new (h.top) Node{nullptr, nullptr, nullptr, prefix, local, NodeKind::kElement};
+
+  // A leaf, an element with one text record that also closes it, goes whole.
+  std::string_view text;
+  const uint8_t* after;
+  if (next != end_ && (*next & 1) && kFastKinds[*next] == kFastText && FastValue(next + 1, *next, text, after) &&
+      nodes + !text.empty() <= h.nodes_left && strings + text.size() <= h.strings_left) {
+    h.nodes_left -= nodes + !text.empty();
+    h.strings_left -= strings + text.size();
+    h.top += sizeof(Node);
+    if (!text.empty()) {
+      element->first_child = new (h.top) Node{nullptr, nullptr, nullptr, {}, text, NodeKind::kText};
+      h.top += sizeof(Node);
+    }
+    *h.tail = element;
+    h.tail = &element->next;
+    h.attributes = nullptr;
+    h.run = nullptr;
+    h.p = after;
+    return true;
+  }
+
+  h.nodes_left -= nodes;
+  h.strings_left -= strings;
+  h.top += sizeof(Node);
+  *h.tail = element;
+  *h.sp++ = {element, &element->next};
+  h.tail = &element->first_child;
+  h.attributes = &element->first_attribute;
+  h.run = nullptr;
+  h.p = next;
+  return true;
+}
+
+template <bool kDictionary>
+bool TreeBuilder::FastAttribute(Hot& h, uint8_t type) {
+  std::string_view local, value;
+  const uint8_t* at;
+  const uint8_t* next;
+  if (h.attributes == nullptr ||
+      !(kDictionary ? FastDictionaryName(h.p, local, at) : FastLiteralName(h.p, local, at)) || at == end_ ||
+      (*at & 1) || !FastValue(at + 1, *at, value, next)) {
+    return false;
+  }
+  const std::string_view prefix = kPrefixes[type];
+  const uint64_t strings = value.size() + prefix.size() + !prefix.empty() + local.size() + 2;
+  if ((prefix.empty() && local == kXmlns) || strings > h.strings_left || h.nodes_left == 0 ||
+      static_cast<size_t>(h.limit - h.top) < sizeof(nbfx::Attribute)) {
+    return false;
+  }
+  h.strings_left -= strings;
+  --h.nodes_left;
+  auto* const attribute = new (h.top) nbfx::Attribute{nullptr, prefix, local, value};
+  h.top += sizeof(nbfx::Attribute);
+  *h.attributes = attribute;
+  h.attributes = &attribute->next;
+  h.p = next;
+  return true;
+}
+
+// Text that starts a run; joining runs is left to ContentText.
+bool TreeBuilder::FastText(Hot& h, uint8_t type) {
+  std::string_view text;
+  const uint8_t* next;
+  if (h.sp == opens_ || h.run != nullptr || !FastValue(h.p, type, text, next) || text.size() > h.strings_left ||
+      static_cast<size_t>(h.limit - h.top) < sizeof(Node)) {
+    return false;
+  }
+  if (type & 1) {
+    // It closes its element too: as FastEnd() would, with the text node charged.
+    if (h.nodes_left < !text.empty()) return false;
+    h.nodes_left -= !text.empty();
+  }
+  h.strings_left -= text.size();
+  h.attributes = nullptr;
+  if (!text.empty()) {
+    Node* const node = new (h.top) Node{nullptr, nullptr, nullptr, {}, text, NodeKind::kText};
+    h.top += sizeof(Node);
+    *h.tail = node;
+    h.tail = &node->next;
+    h.run = node;
+    run_text_ = {text, false};
+  }
+  h.p = next;
+  if (type & 1) {
+    h.tail = (--h.sp)->tail;
+    h.run = nullptr;
+  }
+  return true;
+}
+
+bool TreeBuilder::FastEnd(Hot& h) {
+  if (h.sp == opens_ || (h.run != nullptr && h.nodes_left == 0)) return false;
+  h.nodes_left -= h.run != nullptr;
+  h.run = nullptr;
+  h.tail = (--h.sp)->tail;
+  h.attributes = nullptr;
+  return true;
+}
+
+bool TreeBuilder::FastRecord(Hot& h, uint8_t type) {
+  switch (kFastKinds[type]) {
+    case kFastEnd: return FastEnd(h);
+    case kFastElement: return FastElement<false>(h, type);
+    case kFastDictionaryElement: return FastElement<true>(h, type);
+    case kFastAttribute: return FastAttribute<false>(h, type);
+    case kFastDictionaryAttribute: return FastAttribute<true>(h, type);
+    case kFastText: return FastText(h, type);
+    default: return false;
+  }
+}
+
+void TreeBuilder::Run() {
+  if (p_ == end_) Fail("empty input");
+  Hot h;
+  Load(h);
+  while (h.p < end_) {
+    const uint8_t type = *h.p++;
+    if (FastRecord(h, type)) continue;
+    record_ = static_cast<size_t>(h.p - 1 - begin_);
+    Store(h);
+    Record(type);
+    Load(h);
+  }
+  Store(h);
+  if (Depth() != 0) {
+    record_ = kNoRecord;
+    Fail(std::to_string(Depth()) + " element(s) still open at the end of the input");
+  }
+}
+
+// ---- the tree as a pugixml DOM ---------------------------------------------------------
+
+namespace {
+
+void Check(bool ok) {
+  if (!ok) throw std::bad_alloc();
+}
+
+std::string QualifiedName(std::string_view prefix, std::string_view local) {
+  std::string name(prefix);
+  if (!prefix.empty()) name += ':';
+  return name.append(local);
+}
+
+// Iterative: a tree may be 1024 deep.
+void CopyToDom(const Tree& tree, pugi::xml_document& dom) {
+  struct Level {
+    const Node* next;
+    pugi::xml_node parent;
+  };
+  std::vector<Level> levels{{tree.first(), dom}};
+  while (!levels.empty()) {
+    const Node* node = levels.back().next;
+    if (node == nullptr) {
+      levels.pop_back();
       continue;
     }
-    attributes_open_ = false;
-    switch (type) {
-      case kEndElement: EndElement(); break;
-      case kComment: Comment(); break;
-      case kArray: Array(); break;
-      default:
-        if (type < kZeroText || type > kLastText || type == kStartListText + 1 ||
-            type == kEndListText + 1) {
-          Fail("reserved record type");
-        }
-        ContentText(type);
+    pugi::xml_node parent = levels.back().parent;
+    levels.back().next = node->next;
+    if (node->kind != NodeKind::kElement) {
+      pugi::xml_node n = parent.append_child(node->kind == NodeKind::kText ? pugi::node_pcdata : pugi::node_comment);
+      Check(n && n.set_value(node->text.data(), node->text.size()));
+      continue;
     }
-  }
-  if (!open_.empty()) {
-    record_ = kNoRecord;
-    Fail(std::to_string(open_.size()) + " element(s) still open at the end of the input");
+    pugi::xml_node element = parent.append_child(pugi::node_element);
+    Check(element && element.set_name(QualifiedName(node->prefix, node->text).c_str()));
+    for (const Attribute* a = node->first_attribute; a != nullptr; a = a->next) {
+      pugi::xml_attribute attribute = element.append_attribute(QualifiedName(a->prefix, a->local).c_str());
+      Check(attribute && attribute.set_value(a->value.data(), a->value.size()));
+    }
+    levels.push_back({node->first_child, element});
   }
 }
 
@@ -977,26 +1563,40 @@ const char* StaticLookup(void*, uint32_t id, std::string_view& out) {
   return nullptr;
 }
 
-DecodeResult DecodeWith(const unsigned char* data, size_t size, pugi::xml_document& out,
-                        DictionaryLookup lookup, void* context) {
-  out.reset();
+DecodeResult DecodeWith(const unsigned char* data, size_t size, Tree& out, DictionaryLookup lookup,
+                        void* context) {
   try {
-    static const unsigned char kNothing = 0;
-    Decoder(size ? data : &kNothing, size, out, lookup, context).Run();
+    TreeBuilder(data, size, out, lookup, context).Run();
     return {true, {}};
   } catch (Failure& f) {
-    out.reset();
+    out.clear();
     return {false, std::move(f.message)};
-  } catch (const std::bad_alloc&) {
-    out.reset();
-    return {false, "out of memory"};
-  } catch (const std::length_error&) {
-    out.reset();
-    return {false, "out of memory"};
+  } catch (...) {
+    out.clear();
+    throw;
   }
 }
 
+DecodeResult DecodeWith(const unsigned char* data, size_t size, pugi::xml_document& out,
+                        DictionaryLookup lookup, void* context) {
+  out.reset();
+  Tree tree;
+  DecodeResult result = DecodeWith(data, size, tree, lookup, context);
+  if (!result.ok) return result;
+  try {
+    CopyToDom(tree, out);
+  } catch (...) {
+    out.reset();
+    throw;
+  }
+  return result;
+}
+
 }  // namespace detail
+
+DecodeResult Decode(const unsigned char* data, size_t size, Tree& out) {
+  return detail::DecodeWith(data, size, out, detail::StaticLookup, nullptr);
+}
 
 DecodeResult Decode(const unsigned char* data, size_t size, pugi::xml_document& out) {
   return detail::DecodeWith(data, size, out, detail::StaticLookup, nullptr);

@@ -23,6 +23,8 @@ using DictionaryLookup = const char* (*)(void* context, uint32_t id, std::string
 const char* StaticLookup(void* context, uint32_t id, std::string_view& out);
 
 // Decode() with another dictionary, e.g. one that answers "strN" for every id N.
+DecodeResult DecodeWith(const unsigned char* data, size_t size, Tree& out, DictionaryLookup lookup,
+                        void* context);
 DecodeResult DecodeWith(const unsigned char* data, size_t size, pugi::xml_document& out,
                         DictionaryLookup lookup, void* context);
 

@@ -46,6 +46,17 @@ bool HasOneDocumentElement(const pugi::xml_document& dom) {
   return elements == 1;
 }
 
+#if defined(SOAPKIT_HAVE_NBFX)
+// Binary bodies hold elements and comments at the top, never text.
+bool HasOneDocumentElement(const soapkit::nbfx::Tree& tree) {
+  int elements = 0;
+  for (const soapkit::nbfx::Node* node = tree.first(); node != nullptr; node = node->next) {
+    elements += node->kind == soapkit::nbfx::NodeKind::kElement;
+  }
+  return elements == 1;
+}
+#endif
+
 bool ParseText(const unsigned char* data, std::size_t size, Document& document) {
   const BodyEncoding encoding = soapkit::DetectEncoding(data, size);
   if (size % soapkit::UnitSize(encoding) != 0) return false;  // the last code unit is cut off
@@ -66,7 +77,8 @@ bool ParseText(const unsigned char* data, std::size_t size, Document& document) 
 bool Parse(const unsigned char* data, std::size_t size, Document& document) {
 #if defined(SOAPKIT_HAVE_NBFX)
   if (soapkit::nbfx::LooksBinary(data, size)) {
-    return soapkit::nbfx::Decode(data, size, document.dom).ok && HasOneDocumentElement(document.dom);
+    document.binary = true;
+    return soapkit::nbfx::Decode(data, size, document.tree).ok && HasOneDocumentElement(document.tree);
   }
 #endif
   return ParseText(data, size, document);
@@ -74,8 +86,12 @@ bool Parse(const unsigned char* data, std::size_t size, Document& document) {
 
 void Clear(Document& document) noexcept {
   document.loaded = false;
+  document.binary = false;
   document.dom.reset();
   std::string().swap(document.converted);
+#if defined(SOAPKIT_HAVE_NBFX)
+  document.tree.clear();
+#endif
 }
 
 }  // namespace

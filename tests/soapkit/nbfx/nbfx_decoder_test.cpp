@@ -503,6 +503,115 @@ TEST(NbfxBounds, OutputBudget) {
   }
 }
 
+// Fed the same strings, any mix of record forms charges alike: here most charges come from
+// leaves of dictionary names and text, the last from one long run of dictionary text.
+TEST(NbfxBounds, EveryRecordFormIsCharged) {
+  constexpr size_t kLeaves = 10000;  // <To>http://www.w3.org/2005/08/addressing/anonymous</To>
+  constexpr uint64_t kLeafStrings = 2 + 1 + 46;
+  constexpr uint64_t kRunPiece = 103;  // dictionary id 0x15E
+  auto body = [](size_t run) {
+    Bytes b = {0x40, 0x01, 'a'};
+    for (size_t i = 0; i < kLeaves; ++i) b.insert(b.end(), {0x42, 0x0C, 0xAB, 0x14});
+    b.insert(b.end(), {0x40, 0x01, 'b'});
+    for (size_t i = 0; i < run; ++i) b.insert(b.end(), {0xAA, 0xDE, 0x02});
+    b.insert(b.end(), {0x01, 0x01});
+    return b;
+  };
+  auto size = [](size_t run) { return 8 + 4 * kLeaves + 3 * run; };
+  // The longest run that fits 16 x input + 64 KiB, found from the sizes above.
+  size_t fits = 0;
+  for (size_t run = 1;; ++run) {
+    const uint64_t strings = 2 + kLeaves * kLeafStrings + 2 + run * kRunPiece;
+    if (strings > 16 * uint64_t{size(run)} + 65536) break;
+    fits = run;
+  }
+  ASSERT_GT(fits, 1000u);
+  ASSERT_EQ(body(fits).size(), size(fits));
+  for (const size_t run : {fits, fits + 1}) {
+    SCOPED_TRACE(run);
+    const Bytes b = body(run);
+    pugi::xml_document doc;
+    const auto r = nbfx::Decode(b.data(), b.size(), doc);
+    EXPECT_EQ(r.ok, run == fits) << r.error;
+    if (!r.ok) {
+      EXPECT_NE(r.error.find("decoded strings"), std::string::npos) << r.error;
+    }
+  }
+}
+
+// ---- how records decode, wherever they sit ---------------------------------------------
+
+// Records near the end of the body take other paths through the decoder than the same records
+// with more bytes behind them; the trees must not tell.
+TEST(NbfxDecode, RecordsDecodeAlikeAnywhereInTheBody) {
+  const std::string abc16 = "6162636465666768696a6b6c6d6e6f70";  // 16 letters
+  const std::vector<std::pair<const char*, std::string>> cases = {
+      {"literal name, no content", "40056162636465" "01"},
+      {"leaf of literal name and text", "400161" "990378797a"},
+      {"16-byte name and text", "4010" + abc16 + "9910" + abc16},
+      {"17-byte name and text", "4011" + abc16 + "71" "9911" + abc16 + "71"},
+      {"dictionary leaf", "420c" "ab14"},
+      {"two-byte dictionary name", "42c001" "01"},
+      {"prefixed names", "5e0161" "0c0c" "aa14" "01"},
+      {"attributes of every short form", "400161" "040162980178" "060c80" "26016382" "0c0ca8" "01"},
+      {"text, then the end", "400161" "98027879" "01"},
+      {"two text records in a row", "400161" "980178" "990179"},
+      {"Chars16 text", "400161" "9b0300" "78797a"},
+      {"non-ASCII text", "400161" "9902c3a9"},
+      {"markup characters", "400161" "9905263c3e2227"},
+      {"leaf beside an open element", "400161" "400162" "990178" "400163" "01" "01"},
+      {"empty, zero, one, with end", "400161" "400162a9" "400163" "81" "400164" "83" "01"},
+      {"two-byte dictionary text", "400161" "abde02"},
+      {"a comment between records", "400161" "0201" "63" "990178"},
+  };
+  const std::string padding = "0220" + std::string(64, '7');  // a comment of 32 'w'
+  for (const auto& [name, hex] : cases) {
+    SCOPED_TRACE(name);
+    const Outcome alone = DecodeHex(hex);
+    ASSERT_TRUE(alone.ok) << alone.error;
+    const Outcome padded = DecodeHex(hex + padding);
+    ASSERT_TRUE(padded.ok) << padded.error;
+    EXPECT_EQ(padded.xml, alone.xml + "<!--" + std::string(32, 'w') + "-->");
+  }
+}
+
+// A run of many text records costs memory in proportion to its text, not to its square.
+TEST(NbfxDecode, LongRunsOfTextCostLinearMemory) {
+  static size_t live = 0, peak = 0;
+  struct Counting {
+    static void* Allocate(size_t size) {
+      auto* block = static_cast<size_t*>(std::malloc(size + 16));
+      if (block == nullptr) return nullptr;
+      *block = size;
+      live += size;
+      peak = std::max(peak, live);
+      return reinterpret_cast<char*>(block) + 16;
+    }
+    static void Deallocate(void* p) {
+      auto* block = reinterpret_cast<size_t*>(static_cast<char*>(p) - 16);
+      live -= *block;
+      std::free(block);
+    }
+  };
+  constexpr size_t kPieces = 100000;
+  Bytes body = {0x40, 0x01, 'a'};
+  for (size_t i = 0; i < kPieces; ++i) body.insert(body.end(), {0xAA, 0x0C});  // "To"
+  body.push_back(0x01);
+  pugi::set_memory_management_functions(Counting::Allocate, Counting::Deallocate);
+  {
+    nbfx::Tree tree;
+    const auto r = nbfx::Decode(body.data(), body.size(), tree);
+    ASSERT_TRUE(r.ok) << r.error;
+    ASSERT_TRUE(tree.first() && tree.first()->first_child);
+    EXPECT_EQ(tree.first()->first_child->text.size(), 2 * kPieces);
+    EXPECT_EQ(tree.first()->first_child->text.substr(0, 6), "ToToTo");
+    EXPECT_EQ(tree.first()->first_child->next, nullptr);
+  }
+  pugi::set_memory_management_functions(std::malloc, std::free);
+  EXPECT_EQ(live, 0u);
+  EXPECT_LT(peak, 6 * body.size());
+}
+
 // ---- the rest of the interface ---------------------------------------------------------
 
 TEST(NbfxDecode, ReplacesPreviousContent) {
