@@ -4,7 +4,9 @@
 // Each object enters its thread into a single-threaded COM apartment for its lifetime; use and
 // destroy it on the thread that made it. Lists are loaded once per object and shared by copies.
 //
-// Not built yet: the look-ups and saves answer false or do nothing.
+// The lists live in ini files kept by the Vaultline component; every operation catches what goes
+// wrong and answers false or returns. A failed-WSDL save merges the list into its file rather than
+// replacing it, so that entries the file holds and the list does not are never lost.
 #pragma once
 
 #include "palisade/export.h"

@@ -1,6 +1,4 @@
 // WsdlDataUtils: the WSDL recording options of "silverlight_ro.ini" and WSDL link discovery.
-//
-// Not built yet: ReadWsdlLink answers false.
 #pragma once
 
 #include "palisade/export.h"
