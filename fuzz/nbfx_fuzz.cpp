@@ -1,8 +1,11 @@
-// Feeds arbitrary bytes to the msbin1 decoder; a decoded DOM is also serialised so that
-// every string the decoder stored gets read back.
+// Feeds arbitrary bytes to the msbin1 decoder, both ways the product uses it: into the tree the
+// SOAP reader walks, every string of which is read back, and into a pugixml DOM, which is
+// serialised. The two must agree on success and on the reason for a failure.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include <pugixml.hpp>
 
@@ -15,13 +18,44 @@ struct NullWriter : pugi::xml_writer {
   void write(const void*, size_t size) override { bytes += size; }
 };
 
+// Reads every byte the tree's strings hold; iterative, as a tree may be 1024 deep.
+size_t Walk(const soapkit::nbfx::Tree& tree) {
+  size_t sum = 0;
+  auto touch = [&sum](std::string_view s) {
+    for (char c : s) sum += static_cast<unsigned char>(c);
+  };
+  std::vector<const soapkit::nbfx::Node*> pending = {tree.first()};
+  while (!pending.empty()) {
+    const soapkit::nbfx::Node* node = pending.back();
+    pending.pop_back();
+    if (node == nullptr) continue;
+    pending.push_back(node->next);
+    touch(node->prefix);
+    touch(node->text);
+    for (const soapkit::nbfx::Attribute* a = node->first_attribute; a != nullptr; a = a->next) {
+      touch(a->prefix);
+      touch(a->local);
+      touch(a->value);
+    }
+    pending.push_back(node->first_child);
+  }
+  return sum;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   soapkit::nbfx::LooksBinary(data, size);
+
+  soapkit::nbfx::Tree tree;
+  const soapkit::nbfx::DecodeResult t = soapkit::nbfx::Decode(data, size, tree);
+  if (t.ok != t.error.empty() || (!t.ok && tree.first() != nullptr)) std::abort();
+  volatile size_t sink = Walk(tree);
+  (void)sink;
+
   pugi::xml_document doc;
   const soapkit::nbfx::DecodeResult r = soapkit::nbfx::Decode(data, size, doc);
-  if (r.ok != r.error.empty()) std::abort();
+  if (r.ok != t.ok || r.error != t.error) std::abort();
   if (!r.ok) {
     if (doc.first_child() || r.error.find('\n') != std::string::npos) std::abort();
     return 0;
