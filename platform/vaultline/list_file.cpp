@@ -124,12 +124,6 @@ void SeparateFrom(ini::Section& section) {
 
 }  // namespace
 
-std::string_view LineEndOf(std::string_view text) {
-  const std::size_t end = text.find_first_of("\r\n");
-  if (end == std::string_view::npos || text.compare(end, 2, "\r\n") == 0) return "\r\n";
-  return text.substr(end, 1);
-}
-
 void WriteListSections(ini::Document& doc, std::string_view lineEnd, const std::vector<ItemToWrite>& items) {
   std::unordered_map<std::string, std::size_t> position;  // FoldKey(key) -> index in items
   position.reserve(items.size());

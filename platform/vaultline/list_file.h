@@ -67,8 +67,6 @@ struct ItemRead {
   ItemValues values;
 };
 
-// The line end that ini::Document::Parse(text) writes back with: the text's first, else CRLF.
-std::string_view LineEndOf(std::string_view text);
 // Writes `items` (unique keys, in list order) into `doc` as described above, their lines ending
 // in `lineEnd`; `doc` is then only fit to be serialized.
 void WriteListSections(ini::Document& doc, std::string_view lineEnd, const std::vector<ItemToWrite>& items);

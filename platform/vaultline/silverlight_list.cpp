@@ -19,7 +19,6 @@ constexpr HRESULT kWriteFault = HRESULT_FROM_WIN32(29);     // ERROR_WRITE_FAULT
 constexpr HRESULT kTooLarge = HRESULT_FROM_WIN32(223);      // ERROR_FILE_TOO_LARGE
 constexpr HRESULT kKeyExists = HRESULT_FROM_WIN32(183);     // ERROR_ALREADY_EXISTS
 constexpr HRESULT kKeyNotFound = HRESULT_FROM_WIN32(1168);  // ERROR_NOT_FOUND
-constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
 
 // A file as the list found it.
 struct ListFile {
@@ -74,9 +73,8 @@ HRESULT SilverlightList::raw_SaveEx(BSTR aFileName, LONG aClearFileBeforeSave) n
     std::vector<ItemToWrite> items;
     items.reserve(entries_.size());
     for (const Entry& entry : entries_) items.push_back({&entry.key, &entry.item->values()});
-    WriteListSections(doc, LineEndOf(file.text), items);
-    std::string text = doc.Serialize();
-    if (keepOthers && file.text.rfind(kByteOrderMark, 0) == 0) text.insert(0, kByteOrderMark);
+    WriteListSections(doc, doc.lineEnd(), items);
+    const std::string text = doc.Serialize();  // with the file's byte-order mark, if it had one
     std::string error;
     if (!hostrt::ReplaceFileAtomically(path, text, file.mode, error)) {
       return kListSource.Fail(kWriteFault, "cannot save the list: " + error);

@@ -9,6 +9,9 @@ TEST(IniDocument, WritesBackWhatItRead) {
       "; options\r\n[GENERAL]\r\nAutoDetectMode=Yes ; keep\r\n\r\n[Other]\r\nx = \"q\"\r\n",
       "[a]\nb=c\n  odd line\n# comment\n",
       "no section\n[s]\n",
+      "\xEF\xBB\xBF[GENERAL]\r\nA=1\r\n",
+      // A second mark is the first line's text; written back, it must not become the file's mark.
+      "\xEF\xBB\xBF\xEF\xBB\xBFkey=value\n",
   };
   for (const std::string& text : texts) EXPECT_EQ(ini::Document::Parse(text).Serialize(), text);
 }

@@ -5,6 +5,8 @@
 namespace ini {
 namespace {
 
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 std::string_view Trim(std::string_view s) {
@@ -55,7 +57,10 @@ bool SameName(std::string_view a, std::string_view b) {
 
 Document Document::Parse(std::string_view text) {
   Document doc;
-  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+  // Remembered, so that a text whose first line begins with further mark bytes reads the same
+  // once written back.
+  doc.byteOrderMark_ = text.substr(0, kByteOrderMark.size()) == kByteOrderMark;
+  if (doc.byteOrderMark_) text.remove_prefix(kByteOrderMark.size());
   bool firstEnd = true;
   std::size_t pos = 0;
   while (pos < text.size()) {
@@ -83,7 +88,7 @@ Document Document::Parse(std::string_view text) {
 }
 
 std::string Document::Serialize() const {
-  std::string out;
+  std::string out(byteOrderMark_ ? kByteOrderMark : std::string_view());
   for (const Section& section : sections_) {
     if (!section.header.empty()) out.append(section.header).append(lineEnd_);
     for (const Line& line : section.lines) out.append(line.raw).append(lineEnd_);

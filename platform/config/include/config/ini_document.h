@@ -45,8 +45,11 @@ class Document {
  public:
   // Never fails: whatever cannot be understood is kept as text without meaning.
   static Document Parse(std::string_view text);
-  // The document as text; lines end as the first line of the parsed text did (CRLF by default).
+  // The document as text; lines end as the first line of the parsed text did (CRLF by default),
+  // and a byte-order mark the parsed text began with begins it again.
   std::string Serialize() const;
+  // The line end the document writes.
+  const std::string& lineEnd() const { return lineEnd_; }
 
   // The value of the first `key` in the first section named `section`; NULL when absent.
   const std::string* Find(std::string_view section, std::string_view key) const;
@@ -62,6 +65,7 @@ class Document {
  private:
   std::vector<Section> sections_{Section{}};
   std::string lineEnd_ = "\r\n";
+  bool byteOrderMark_ = false;
 };
 
 }  // namespace ini
