@@ -625,6 +625,27 @@ TEST(NbfxDecode, ReplacesPreviousContent) {
   EXPECT_FALSE(doc.first_child());
 }
 
+// Running out of memory is no verdict on the body: it is raised, and both outputs are left empty.
+TEST(NbfxDecode, ExhaustedMemoryRaisesBadAlloc) {
+  struct Refusing {
+    static void* Allocate(size_t) { return nullptr; }
+  };
+  const Bytes body = FromHex("56020b0173040b016106560e4001619903787a7a0101");
+  nbfx::Tree tree;
+  pugi::xml_document doc;
+  pugi::set_memory_management_functions(Refusing::Allocate, std::free);
+  EXPECT_THROW(nbfx::Decode(body.data(), body.size(), tree), std::bad_alloc);
+  EXPECT_THROW(nbfx::Decode(body.data(), body.size(), doc), std::bad_alloc);
+  pugi::set_memory_management_functions(std::malloc, std::free);
+  EXPECT_EQ(tree.first(), nullptr);
+  EXPECT_FALSE(doc.first_child());
+  ASSERT_TRUE(nbfx::Decode(body.data(), body.size(), tree).ok);
+  ASSERT_TRUE(nbfx::Decode(body.data(), body.size(), doc).ok);
+  EXPECT_EQ(Serialize(doc),
+            "<s:Envelope xmlns:s=\"http://www.w3.org/2003/05/soap-envelope\" "
+            "xmlns:a=\"http://www.w3.org/2005/08/addressing\"><s:Body><a>xzz</a></s:Body></s:Envelope>");
+}
+
 TEST(NbfxLooksBinary, FirstByte) {
   const std::vector<std::pair<std::string, bool>> cases = {
       {"", false},
