@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstddef>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -1336,7 +1337,7 @@ bool TreeBuilder::FastValue(const uint8_t* p, uint8_t type, std::string_view& te
       if (end_ - p < 2) return false;
       const size_t n = wide ? Le16(p) : p[0];
       const uint8_t* const s = p + 1 + wide;
-      if (end_ - s < static_cast<ptrdiff_t>(n + 16)) return false;
+      if (end_ - s < static_cast<std::ptrdiff_t>(n + 16)) return false;
       for (size_t at = 0; at < n; at += 16) {
         unsigned mask = NotPlainMask16(s + at);
         if (n - at < 16) mask &= (1u << (n - at)) - 1;
