@@ -17,6 +17,20 @@
 
 namespace hostile {
 
+// Sanitizers keep shadow memory and quarantines and slow everything down: peak-memory bounds and
+// timings that hold for the product do not hold under them.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+inline constexpr bool kUnderSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || __has_feature(memory_sanitizer)
+inline constexpr bool kUnderSanitizer = true;
+#else
+inline constexpr bool kUnderSanitizer = false;
+#endif
+#else
+inline constexpr bool kUnderSanitizer = false;
+#endif
+
 struct ChildOutcome {
   int exitCode = -1;  // -1 when it did not exit by itself
   int signal = 0;     // the signal that ended it, if one did

@@ -107,6 +107,12 @@ TEST(Load, RefusesWhatIsNotOneWellFormedDocument) {
       {"reference to U+0000 in text", "<a>x&#0;y</a>"},
       {"reference to U+0000 in an attribute", "<a v='&#x0000;'/>"},
       {"NUL unit in UTF-16", Utf16("<a>x\0y</a>"s, true, true)},
+      {"invalid UTF-8", "<a t='\xFF'>x</a>"},
+      {"overlong UTF-8", "<a>\xC0\xBC</a>"},
+      {"UTF-8 surrogate", "<a>\xED\xA0\x80</a>"},
+      {"UTF-8 cut off", "<a>x\xE2\x82</a>"},
+      {"lone high surrogate in UTF-16", "\xFF\xFE<\0a\0>\0\x00\xD8<\0/\0a\0>\0"s},
+      {"lone low surrogate in UTF-16", "\xFF\xFE<\0a\0>\0\x00\xDC<\0/\0a\0>\0"s},
       {"binary-looking garbage", "\x56\x02\x0b\xff\xff\xff"},
   };
   for (const auto& c : cases) {

@@ -43,9 +43,11 @@ char* Allocate(const void* bytes, std::size_t size) {
   block->refCount = 1;
   block->length = static_cast<std::uint32_t>(size);
   block->capacity = static_cast<std::uint32_t>(capacity);
-  std::memcpy(block->chars, bytes, size);
-  block->chars[size] = 0;
-  return block->chars;
+  // The characters run past the declared chars[4]: address them from the block itself.
+  char* chars = reinterpret_cast<char*>(block) + kHeader;
+  std::memcpy(chars, bytes, size);
+  chars[size] = 0;
+  return chars;
 }
 
 }  // namespace

@@ -25,6 +25,7 @@
 #endif
 
 #include "nbfx_internal.h"
+#include "utf8_check.h"
 #include "nbfx_tree.h"
 
 // Failure paths stay out of line, so that the record loop around them stays small; the fast
@@ -153,66 +154,6 @@ uint64_t Budget(size_t input, uint64_t factor, uint64_t slack) {
 }
 
 // ---- characters ------------------------------------------------------------------------
-
-// Length of the well-formed UTF-8 sequence starting with the non-ASCII byte at `p`, or 0 with
-// `why` set.
-size_t Utf8Sequence(const uint8_t* p, const uint8_t* end, const char*& why) {
-  const uint8_t c = *p;
-  size_t len;
-  uint32_t cp, min;
-  if ((c & 0xE0) == 0xC0) {
-    len = 2, cp = c & 0x1F, min = 0x80;
-  } else if ((c & 0xF0) == 0xE0) {
-    len = 3, cp = c & 0x0F, min = 0x800;
-  } else if ((c & 0xF8) == 0xF0) {
-    len = 4, cp = c & 0x07, min = 0x10000;
-  } else {
-    why = "invalid UTF-8";
-    return 0;
-  }
-  if (static_cast<size_t>(end - p) < len) {
-    why = "UTF-8 sequence cut short";
-    return 0;
-  }
-  for (size_t i = 1; i < len; ++i) {
-    if ((p[i] & 0xC0) != 0x80) {
-      why = "invalid UTF-8";
-      return 0;
-    }
-    cp = cp << 6 | (p[i] & 0x3F);
-  }
-  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-    why = "invalid UTF-8";
-    return 0;
-  }
-  return len;
-}
-
-// nullptr when the bytes are well-formed UTF-8 without U+0000, else why not.
-const char* CheckUtf8(const uint8_t* p, size_t n) {
-  const uint8_t* const end = p + n;
-  while (p < end) {
-    // Markup-heavy bodies are mostly ASCII: skip it a word at a time.
-    while (end - p >= 8) {
-      uint64_t w;
-      std::memcpy(&w, p, 8);
-      const uint64_t high = 0x8080808080808080ull;
-      if ((w & high) || ((w - 0x0101010101010101ull) & ~w & high)) break;
-      p += 8;
-    }
-    if (p == end) break;
-    if (*p < 0x80) {
-      if (*p == 0) return "text contains U+0000";
-      ++p;
-      continue;
-    }
-    const char* why = nullptr;
-    const size_t len = Utf8Sequence(p, end, why);
-    if (len == 0) return why;
-    p += len;
-  }
-  return nullptr;
-}
 
 void PutUtf8(char*& o, uint32_t cp) {
   if (cp < 0x80) {
@@ -1554,6 +1495,65 @@ void CopyToDom(const Tree& tree, pugi::xml_document& dom) {
 }
 
 }  // namespace
+
+// Length of the well-formed UTF-8 sequence starting with the non-ASCII byte at `p`, or 0 with
+// `why` set.
+size_t Utf8Sequence(const uint8_t* p, const uint8_t* end, const char*& why) {
+  const uint8_t c = *p;
+  size_t len;
+  uint32_t cp, min;
+  if ((c & 0xE0) == 0xC0) {
+    len = 2, cp = c & 0x1F, min = 0x80;
+  } else if ((c & 0xF0) == 0xE0) {
+    len = 3, cp = c & 0x0F, min = 0x800;
+  } else if ((c & 0xF8) == 0xF0) {
+    len = 4, cp = c & 0x07, min = 0x10000;
+  } else {
+    why = "invalid UTF-8";
+    return 0;
+  }
+  if (static_cast<size_t>(end - p) < len) {
+    why = "UTF-8 sequence cut short";
+    return 0;
+  }
+  for (size_t i = 1; i < len; ++i) {
+    if ((p[i] & 0xC0) != 0x80) {
+      why = "invalid UTF-8";
+      return 0;
+    }
+    cp = cp << 6 | (p[i] & 0x3F);
+  }
+  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+    why = "invalid UTF-8";
+    return 0;
+  }
+  return len;
+}
+
+const char* CheckUtf8(const uint8_t* p, size_t n) {
+  const uint8_t* const end = p + n;
+  while (p < end) {
+    // Markup-heavy bodies are mostly ASCII: skip it a word at a time.
+    while (end - p >= 8) {
+      uint64_t w;
+      std::memcpy(&w, p, 8);
+      const uint64_t high = 0x8080808080808080ull;
+      if ((w & high) || ((w - 0x0101010101010101ull) & ~w & high)) break;
+      p += 8;
+    }
+    if (p == end) break;
+    if (*p < 0x80) {
+      if (*p == 0) return "text contains U+0000";
+      ++p;
+      continue;
+    }
+    const char* why = nullptr;
+    const size_t len = Utf8Sequence(p, end, why);
+    if (len == 0) return why;
+    p += len;
+  }
+  return nullptr;
+}
 
 namespace detail {
 

@@ -1,6 +1,8 @@
 // Encoding detection, the NUL check and the windows-1252 conversion of text bodies.
 #include "body_text.h"
 
+#include "utf8_check.h"
+
 #include "win32/strings.h"
 
 #include <algorithm>
@@ -117,11 +119,14 @@ std::size_t UnitSize(BodyEncoding encoding) {
   }
 }
 
-bool HasNulCharacter(const unsigned char* data, std::size_t size, BodyEncoding encoding) {
+bool HasBadCharacter(const unsigned char* data, std::size_t size, BodyEncoding encoding) {
   const Units units(data, size, encoding);
   if (UnitSize(encoding) == 1) {
     // Bodies are mostly UTF-8 and large ones should cost little more than pugixml's own pass.
-    if (std::memchr(data, 0, size) != nullptr) return true;
+    if (encoding == BodyEncoding::kUtf8 ? nbfx::CheckUtf8(data, size) != nullptr
+                                        : std::memchr(data, 0, size) != nullptr) {
+      return true;
+    }
     const unsigned char* end = data + size;
     for (auto* p = static_cast<const unsigned char*>(std::memchr(data, '&', size)); p != nullptr;
          p = static_cast<const unsigned char*>(std::memchr(p + 1, '&', static_cast<std::size_t>(end - p - 1)))) {
@@ -129,9 +134,19 @@ bool HasNulCharacter(const unsigned char* data, std::size_t size, BodyEncoding e
     }
     return false;
   }
+  const bool utf16 = UnitSize(encoding) == 2;
   for (std::size_t i = 0; i < units.count(); ++i) {
     const std::uint32_t unit = units[i];
     if (unit == 0 || (unit == '&' && NamesNul(units, i + 1))) return true;
+    if (!utf16) {
+      if (unit > 0x10FFFF || (unit >= 0xD800 && unit <= 0xDFFF)) return true;
+    } else if (unit >= 0xD800 && unit <= 0xDBFF) {
+      // A high surrogate needs a low one right after it.
+      if (i + 1 >= units.count() || units[i + 1] < 0xDC00 || units[i + 1] > 0xDFFF) return true;
+      ++i;
+    } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
+      return true;
+    }
   }
   return false;
 }

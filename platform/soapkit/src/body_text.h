@@ -1,5 +1,6 @@
 // Text bodies before pugixml sees them: which encoding the bytes are in, whether they hold a NUL
-// character that pugixml would silently stop at, and the windows-1252 -> UTF-8 conversion.
+// character that pugixml would silently stop at or a sequence their encoding does not allow, and
+// the windows-1252 -> UTF-8 conversion.
 #pragma once
 
 #include <cstddef>
@@ -17,8 +18,10 @@ BodyEncoding DetectEncoding(const unsigned char* data, std::size_t size);
 // Bytes per code unit.
 std::size_t UnitSize(BodyEncoding encoding);
 
-// true when a code unit is 0, or a character reference names U+0000 ("&#0;", "&#x00;").
-bool HasNulCharacter(const unsigned char* data, std::size_t size, BodyEncoding encoding);
+// true when a code unit is 0, a character reference names U+0000 ("&#0;", "&#x00;"), or the
+// units are not well-formed in their encoding (UTF-8 sequences, UTF-16 surrogate pairs, UTF-32
+// code points): pugixml would stop at the first or pass the others on unchecked.
+bool HasBadCharacter(const unsigned char* data, std::size_t size, BodyEncoding encoding);
 
 // `data` (windows-1252) as UTF-8 in `out`. Raises std::bad_alloc when memory runs out.
 void Windows1252ToUtf8(const unsigned char* data, std::size_t size, std::string& out);

@@ -60,7 +60,7 @@ bool HasOneDocumentElement(const soapkit::nbfx::Tree& tree) {
 bool ParseText(const unsigned char* data, std::size_t size, Document& document) {
   const BodyEncoding encoding = soapkit::DetectEncoding(data, size);
   if (size % soapkit::UnitSize(encoding) != 0) return false;  // the last code unit is cut off
-  if (soapkit::HasNulCharacter(data, size, encoding)) return false;
+  if (soapkit::HasBadCharacter(data, size, encoding)) return false;
   pugi::xml_parse_result result;
   if (encoding == BodyEncoding::kWindows1252) {
     soapkit::Windows1252ToUtf8(data, size, document.converted);

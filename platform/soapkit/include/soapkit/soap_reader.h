@@ -8,12 +8,14 @@
 //  - binary bodies (application/soap+msbin1), when the binary decoder is built in.
 // Refused (load returns false): an empty body; bytes that are not well-formed at the top level
 // (text outside the document element, several document elements, a tag left open); a NUL
-// character, as a byte, a code unit or a reference such as "&#0;"; no document element at all.
+// character, as a byte, a code unit or a reference such as "&#0;"; bytes that are not well-formed
+// in the body's encoding (invalid UTF-8, unpaired UTF-16 surrogates); no document element at all.
 // A DOCTYPE is skipped: declared entities are never expanded and nothing outside the body is read,
 // so "&name;" references of a DTD stay in the text as written.
 //
 // Memory: the body once more (converted to UTF-8) plus the tree: 64 bytes per element or text node
-// and 40 per attribute (56 in the tree of a binary body). Parsing and releasing take no stack that grows with nesting depth.
+// and 40 per attribute (56 in the tree of a binary body). Parsing and releasing take no stack that
+// grows with nesting depth.
 #pragma once
 
 #include "hostrt32/hostrt32.h"
