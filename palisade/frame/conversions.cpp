@@ -11,8 +11,8 @@ win32::Bstr ToBstr(const std::string& text) { return ToBstr(text.c_str()); }
 
 std::string FromBstr(BSTR text) {
   if (text == nullptr) return {};
-  std::u16string_view chars = win32::ToView(text);
-  chars = chars.substr(0, chars.find(u'\0'));
+  win32::OleStringView chars = win32::ToView(text);
+  chars = chars.substr(0, chars.find(OLESTR('\0')));
   return win32::Narrow(chars, CP_ACP);
 }
 

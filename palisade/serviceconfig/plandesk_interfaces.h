@@ -29,10 +29,10 @@ inline constexpr CLSID CLSID_SilverlightConfigurationSettings = {
     0x7C3E5A42, 0x2B9D, 0x4F0E, {0x9A, 0x61, 0x3D, 0x52, 0xC8, 0x0B, 0x71, 0xE4}};
 
 // The utilities object, which answers IPersistSilverlightPalisades.
-inline constexpr OLECHAR kProgIdSilverlightPalisades[] = u"Ostrum.Kelvane.Silverlight.SilverlightPalisades";
+inline constexpr OLECHAR kProgIdSilverlightPalisades[] = OLESTR("Ostrum.Kelvane.Silverlight.SilverlightPalisades");
 // The settings object, which answers IPersistSilverlightConfigurationSettings.
 inline constexpr OLECHAR kProgIdSilverlightConfigurationSettings[] =
-    u"Ostrum.Kelvane.Silverlight.SilverlightConfigurationSettings";
+    OLESTR("Ostrum.Kelvane.Silverlight.SilverlightConfigurationSettings");
 
 struct IPersistSilverlightConfigurationSettings;
 struct IPersistSilverlightPalisades;

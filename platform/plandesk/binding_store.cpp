@@ -112,7 +112,7 @@ StoreOutcome LoadExisting(const std::string& path, pugi::xml_document& document,
 
 }  // namespace
 
-StoreOutcome StoreBinding(const std::string& scriptFolder, std::u16string_view serviceName, const std::string& port,
+StoreOutcome StoreBinding(const std::string& scriptFolder, win32::OleStringView serviceName, const std::string& port,
                           const BindingValues& values, bool createIfMissing) {
   if (scriptFolder.empty()) return Failure(E_INVALIDARG, "no script folder was given");
   const std::string folder = hostrt::NativePath(scriptFolder);

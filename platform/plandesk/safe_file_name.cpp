@@ -12,12 +12,13 @@ constexpr std::size_t kMaxNameBytes = 120;
 constexpr char kUnnamed[] = "unnamed-service";
 constexpr char kExtension[] = ".config";
 
-bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+bool IsHighSurrogate(OLECHAR c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLowSurrogate(OLECHAR c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
-bool IsUnsafe(char16_t c) {
+bool IsUnsafe(OLECHAR c) {
   switch (c) {
-    case u'/': case u'\\': case u'<': case u'>': case u':': case u'"': case u'|': case u'?': case u'*':
+    case OLESTR('/'): case OLESTR('\\'): case OLESTR('<'): case OLESTR('>'): case OLESTR(':'):
+    case OLESTR('"'): case OLESTR('|'): case OLESTR('?'): case OLESTR('*'):
     case 0x200E: case 0x200F: case 0x2028: case 0x2029: case 0xFFFE: case 0xFFFF:
       return true;
     default:
@@ -25,12 +26,12 @@ bool IsUnsafe(char16_t c) {
   }
 }
 
-bool IsTrimmed(char16_t c) { return c == u'.' || c == u' '; }
+bool IsTrimmed(OLECHAR c) { return c == OLESTR('.') || c == OLESTR(' '); }
 
 // FNV-1a over the UTF-16 code units: stable across runs and platforms.
-std::uint32_t NameHash(std::u16string_view name) {
+std::uint32_t NameHash(win32::OleStringView name) {
   std::uint32_t hash = 2166136261u;
-  for (const char16_t c : name) {
+  for (const OLECHAR c : name) {
     for (const unsigned byte : {unsigned(c & 0xFF), unsigned(c >> 8)}) {
       hash ^= byte;
       hash *= 16777619u;
@@ -39,16 +40,16 @@ std::uint32_t NameHash(std::u16string_view name) {
   return hash;
 }
 
-std::u16string ReplaceUnsafe(std::u16string_view name) {
-  std::u16string safe;
+win32::OleString ReplaceUnsafe(win32::OleStringView name) {
+  win32::OleString safe;
   safe.reserve(name.size());
   for (std::size_t i = 0; i < name.size(); ++i) {
-    const char16_t c = name[i];
+    const OLECHAR c = name[i];
     if (IsHighSurrogate(c) && i + 1 < name.size() && IsLowSurrogate(name[i + 1])) {
       safe += c;
       safe += name[++i];
     } else if (IsHighSurrogate(c) || IsLowSurrogate(c) || IsUnsafe(c)) {
-      safe += u'_';
+      safe += OLESTR('_');
     } else {
       safe += c;
     }
@@ -56,24 +57,25 @@ std::u16string ReplaceUnsafe(std::u16string_view name) {
   return safe;
 }
 
-std::u16string Trim(const std::u16string& name) {
+win32::OleString Trim(const win32::OleString& name) {
   std::size_t begin = 0, end = name.size();
   while (begin < end && IsTrimmed(name[begin])) ++begin;
   while (end > begin && IsTrimmed(name[end - 1])) --end;
   return name.substr(begin, end - begin);
 }
 
-char16_t AsciiUpper(char16_t c) { return c >= u'a' && c <= u'z' ? char16_t(c - 32) : c; }
+OLECHAR AsciiUpper(OLECHAR c) { return c >= OLESTR('a') && c <= OLESTR('z') ? OLECHAR(c - 32) : c; }
 
 // Windows opens the device for these names whatever follows the first dot.
-bool IsDeviceName(std::u16string_view name) {
-  std::u16string stem(name.substr(0, name.find(u'.')));
-  while (!stem.empty() && stem.back() == u' ') stem.pop_back();
-  for (char16_t& c : stem) c = AsciiUpper(c);
-  if (stem == u"CON" || stem == u"PRN" || stem == u"AUX" || stem == u"NUL") return true;
-  if (stem.size() != 4 || (stem.compare(0, 3, u"COM") != 0 && stem.compare(0, 3, u"LPT") != 0)) return false;
-  const char16_t digit = stem[3];
-  return (digit >= u'0' && digit <= u'9') || digit == 0x00B9 || digit == 0x00B2 || digit == 0x00B3;
+bool IsDeviceName(win32::OleStringView name) {
+  win32::OleString stem(name.substr(0, name.find(OLESTR('.'))));
+  while (!stem.empty() && stem.back() == OLESTR(' ')) stem.pop_back();
+  for (OLECHAR& c : stem) c = AsciiUpper(c);
+  if (stem == OLESTR("CON") || stem == OLESTR("PRN") || stem == OLESTR("AUX") || stem == OLESTR("NUL")) return true;
+  if (stem.size() != 4) return false;
+  if (stem.compare(0, 3, OLESTR("COM")) != 0 && stem.compare(0, 3, OLESTR("LPT")) != 0) return false;
+  const OLECHAR digit = stem[3];
+  return (digit >= OLESTR('0') && digit <= OLESTR('9')) || digit == 0x00B9 || digit == 0x00B2 || digit == 0x00B3;
 }
 
 std::size_t Utf8Length(char32_t codePoint) {
@@ -81,7 +83,7 @@ std::size_t Utf8Length(char32_t codePoint) {
 }
 
 // The longest prefix of whole characters that fits in `maxBytes` of UTF-8.
-std::u16string CutToUtf8Bytes(const std::u16string& name, std::size_t maxBytes) {
+win32::OleString CutToUtf8Bytes(const win32::OleString& name, std::size_t maxBytes) {
   std::size_t bytes = 0, i = 0;
   while (i < name.size()) {
     const bool pair = IsHighSurrogate(name[i]) && i + 1 < name.size();
@@ -96,11 +98,11 @@ std::u16string CutToUtf8Bytes(const std::u16string& name, std::size_t maxBytes) 
 
 }  // namespace
 
-std::string SafeFileName(std::u16string_view serviceName) {
+std::string SafeFileName(win32::OleStringView serviceName) {
   if (serviceName.empty()) return std::string(kUnnamed) + kExtension;
-  std::u16string safe = Trim(ReplaceUnsafe(serviceName));
+  win32::OleString safe = Trim(ReplaceUnsafe(serviceName));
   if (safe.empty()) safe = win32::Widen(kUnnamed);
-  if (IsDeviceName(safe)) safe.insert(safe.begin(), u'_');
+  if (IsDeviceName(safe)) safe.insert(safe.begin(), OLESTR('_'));
   safe = CutToUtf8Bytes(safe, kMaxNameBytes);
 
   std::string name = win32::Narrow(safe, CP_UTF8);

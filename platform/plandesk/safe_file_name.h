@@ -27,12 +27,13 @@
 // Names that differ only in case share one file on a case-insensitive file system.
 #pragma once
 
+#include "win32/base.h"
+
 #include <string>
-#include <string_view>
 
 namespace plandesk {
 
 // The file name (UTF-8, with extension) for `serviceName`.
-std::string SafeFileName(std::u16string_view serviceName);
+std::string SafeFileName(win32::OleStringView serviceName);
 
 }  // namespace plandesk

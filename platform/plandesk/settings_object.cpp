@@ -12,7 +12,8 @@ HRESULT ConfigurationSettings::Get(Field field, BSTR* value) noexcept {
   return win32::ComBoundary([&]() -> HRESULT {
     if (value == nullptr) {
       return win32::ReportError(E_POINTER, PlanDesk::IID_IPersistSilverlightConfigurationSettings,
-                                PlanDesk::kProgIdSilverlightConfigurationSettings, u"no place for the value was given");
+                                PlanDesk::kProgIdSilverlightConfigurationSettings,
+                                OLESTR("no place for the value was given"));
     }
     *value = nullptr;
     *value = win32::Bstr(values_[field]).Detach();

@@ -38,7 +38,7 @@ class ConfigurationSettings final
   HRESULT Get(Field field, BSTR* value) noexcept;
   HRESULT Put(Field field, BSTR value) noexcept;
 
-  std::u16string values_[kFields];
+  win32::OleString values_[kFields];
 };
 
 }  // namespace plandesk

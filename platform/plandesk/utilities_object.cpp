@@ -29,14 +29,15 @@ HRESULT Fail(HRESULT hr, const std::string& reason) {
 }
 
 // XML 1.0 has no way to write these, not even as character references.
-bool XmlCanCarry(std::u16string_view text) {
-  for (const char16_t c : text) {
-    if ((c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') || c == 0xFFFE || c == 0xFFFF) return false;
+bool XmlCanCarry(win32::OleStringView text) {
+  for (const OLECHAR c : text) {
+    const bool lineOrTab = c == OLESTR('\t') || c == OLESTR('\n') || c == OLESTR('\r');
+    if ((c < 0x20 && !lineOrTab) || c == 0xFFFE || c == 0xFFFF) return false;
   }
   return true;
 }
 
-HRESULT ToXmlText(std::u16string_view text, const char* what, std::string& utf8) {
+HRESULT ToXmlText(win32::OleStringView text, const char* what, std::string& utf8) {
   if (!XmlCanCarry(text)) {
     return Fail(E_INVALIDARG, std::string("the ") + what + " holds a control character that XML cannot carry");
   }
@@ -76,9 +77,9 @@ HRESULT ConfigurationUtilities::raw_StoreConfigurationToFile(Settings* Configura
     if (const HRESULT hr = ReadSettings(ConfigurationSettings, values); FAILED(hr)) return hr;
     std::string port;
     if (const HRESULT hr = ToXmlText(win32::ToView(portName), "port name", port); FAILED(hr)) return hr;
-    const std::u16string_view folder = win32::ToView(scriptPath);
+    const win32::OleStringView folder = win32::ToView(scriptPath);
     // The path goes to the system as a C string: a NUL would silently name another folder.
-    if (folder.find(u'\0') != std::u16string_view::npos) {
+    if (folder.find(OLESTR('\0')) != win32::OleStringView::npos) {
       return Fail(E_INVALIDARG, "the script folder path holds a NUL character");
     }
 

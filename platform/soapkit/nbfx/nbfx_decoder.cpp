@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <limits>
 #include <new>
 #include <string>
@@ -24,6 +23,7 @@
 #define NBFX_HAVE_SSE2 0
 #endif
 
+#include "local_time.h"
 #include "nbfx_internal.h"
 #include "utf8_check.h"
 #include "nbfx_tree.h"
@@ -381,12 +381,7 @@ const char* AppendDecimal(Sink& out, const uint8_t* b) {
 // UTC offset in seconds of this machine's zone at a local wall-clock time (seconds since
 // 1970 as if it were UTC). The second pass corrects for the offset itself.
 long LocalUtcOffset(int64_t wall) {
-  auto offset_at = [](int64_t t) -> long {
-    const time_t tt = static_cast<time_t>(t);
-    std::tm parts{};
-    return localtime_r(&tt, &parts) ? parts.tm_gmtoff : 0;
-  };
-  return offset_at(wall - offset_at(wall));
+  return detail::UtcOffsetAt(wall - detail::UtcOffsetAt(wall));
 }
 
 // Bits 0-61 are ticks since 0001-01-01, bits 62-63 the zone kind. nullptr, or why invalid.

@@ -77,18 +77,3 @@ extern "C" HRESULT WINAPI GetErrorInfo(ULONG, IErrorInfo** info) {
 extern "C" HRESULT WINAPI CreateErrorInfo(ICreateErrorInfo** info) {
   return ErrorInfo::Create(IID_ICreateErrorInfo, reinterpret_cast<void**>(info));
 }
-
-namespace win32 {
-
-HRESULT ReportError(HRESULT hr, REFIID iid, const std::u16string& source, const std::u16string& description) noexcept {
-  CComPtr<ICreateErrorInfo> create;
-  if (FAILED(CreateErrorInfo(&create)) || !create) return hr;
-  create->SetGUID(iid);
-  create->SetSource(const_cast<LPOLESTR>(source.c_str()));
-  create->SetDescription(const_cast<LPOLESTR>(description.c_str()));
-  CComPtr<IErrorInfo> info;
-  if (SUCCEEDED(create.QueryInterface(&info.p))) SetErrorInfo(0, info);
-  return hr;
-}
-
-}  // namespace win32

@@ -17,18 +17,18 @@ void CheckLength(std::size_t size) {
 
 }  // namespace
 
-std::u16string Widen(std::string_view text, UINT codePage) {
+OleString Widen(std::string_view text, UINT codePage) {
   if (text.empty()) return {};
   CheckLength(text.size());
   const int size = static_cast<int>(text.size());
   const int needed = MultiByteToWideChar(codePage, 0, text.data(), size, nullptr, 0);
   if (needed <= 0) RaiseLastError();
-  std::u16string out(static_cast<std::size_t>(needed), u'\0');
+  OleString out(static_cast<std::size_t>(needed), OLESTR('\0'));
   if (MultiByteToWideChar(codePage, 0, text.data(), size, out.data(), needed) != needed) RaiseLastError();
   return out;
 }
 
-std::string Narrow(std::u16string_view text, UINT codePage) {
+std::string Narrow(OleStringView text, UINT codePage) {
   if (text.empty()) return {};
   CheckLength(text.size());
   const int size = static_cast<int>(text.size());
@@ -41,11 +41,11 @@ std::string Narrow(std::u16string_view text, UINT codePage) {
   return out;
 }
 
-std::u16string_view ToView(BSTR text) noexcept {
-  return text ? std::u16string_view(text, SysStringLen(text)) : std::u16string_view();
+OleStringView ToView(BSTR text) noexcept {
+  return text ? OleStringView(text, SysStringLen(text)) : OleStringView();
 }
 
-Bstr::Bstr(std::u16string_view text) {
+Bstr::Bstr(OleStringView text) {
   CheckLength(text.size());
   p_ = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
   if (p_ == nullptr) _com_issue_error(E_OUTOFMEMORY);

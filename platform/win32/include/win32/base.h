@@ -3,11 +3,19 @@
 // On Windows this is the system's own <windows.h>. Elsewhere it is our subset with the same names,
 // sizes and values, so that one code base builds on both. Widths are pinned: on LP64 Linux `long`
 // is 64 bits, and an HRESULT held in one would make FAILED(0x80004005) false.
+//
+// OLECHAR is a UTF-16 code unit on both: wchar_t on Windows, char16_t here. Code that holds COM
+// text uses win32::OleString / OleStringView and OLESTR("...") literals, never the bare types.
 #pragma once
+
+#include <string>
+#include <string_view>
 
 #if defined(_WIN32)
 #include <windows.h>
 #include <objbase.h>
+// Our helpers are linked in statically on Windows; the system's own functions need no marking.
+#define WIN32_API
 #else
 
 #include <cstddef>
@@ -49,6 +57,7 @@ using LPCWCH = const WCHAR*;
 using LPOLESTR = OLECHAR*;
 using LPCOLESTR = const OLECHAR*;
 using BSTR = OLECHAR*;
+#define OLESTR(text) u##text
 using VARIANT_BOOL = SHORT;
 using VARTYPE = USHORT;
 
@@ -126,3 +135,8 @@ inline constexpr GUID GUID_NULL = {0, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0}};
 #define IID_NULL GUID_NULL
 
 #endif  // !_WIN32
+
+namespace win32 {
+using OleString = std::basic_string<OLECHAR>;
+using OleStringView = std::basic_string_view<OLECHAR>;
+}  // namespace win32

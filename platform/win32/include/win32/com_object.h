@@ -97,7 +97,10 @@ class ClassFactory final : public ComObject<ClassFactory<T>, IClassFactory> {
     if (outer) return CLASS_E_NOAGGREGATION;
     return T::Create(riid, ppv);
   }
-  HRESULT STDMETHODCALLTYPE LockServer(BOOL) { return S_OK; }
+  HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) {
+    ComModuleLock(lock != FALSE);
+    return S_OK;
+  }
 };
 
 // Runs `body` as the body of a COM method: nothing is thrown past it. Allocation failures become
@@ -116,6 +119,6 @@ HRESULT ComBoundary(Body&& body) noexcept {
 }
 
 // Leaves error information for the caller of a method of `iid` and returns `hr`.
-HRESULT ReportError(HRESULT hr, REFIID iid, const std::u16string& source, const std::u16string& description) noexcept;
+HRESULT ReportError(HRESULT hr, REFIID iid, const OleString& source, const OleString& description) noexcept;
 
 }  // namespace win32

@@ -51,9 +51,9 @@ class PL_VISIBLE_TYPE _com_error : public std::exception {
     if (info_) info_->AddRef();
     return info_;
   }
-  // The description the object left, as UTF-16; empty when it left none.
-  std::u16string Description() const {
-    std::u16string text;
+  // The description the object left; empty when it left none.
+  win32::OleString Description() const {
+    win32::OleString text;
     BSTR description = nullptr;
     if (info_ && SUCCEEDED(info_->GetDescription(&description)) && description) text = description;
     SysFreeString(description);

@@ -1,14 +1,32 @@
 // Counters and failure switches of our COM runtime, for tests (not part of the Windows API).
 //
-// On Windows the counters stay at zero and the switches do nothing; tests that rely on them skip.
+// On Windows the counters stay at zero and the switches do nothing; tests that rely on them look at
+// kComDiagnostics and skip.
 #pragma once
 
 #include "win32/base.h"
 
 #if defined(_WIN32)
-inline void ComDiagObjectCreated() {}
-inline void ComDiagObjectDestroyed() {}
+#include <atomic>
+
+inline constexpr bool kComDiagnostics = false;
+inline long ComDiagLiveObjects() { return 0; }
+inline long ComDiagLiveBstrs() { return 0; }
+inline void ComDiagFailBstrAllocations(long, long) {}
+inline long ComDiagApartmentInits() { return 0; }
+
+namespace win32 {
+// What keeps an in-process server loaded: its live objects and its LockServer(TRUE) calls. An
+// inline variable is not shared between DLLs, so each server counts its own (DllCanUnloadNow).
+inline std::atomic<long> g_moduleReferences{0};
+}  // namespace win32
+inline void ComDiagObjectCreated() { ++win32::g_moduleReferences; }
+inline void ComDiagObjectDestroyed() { --win32::g_moduleReferences; }
+inline void ComModuleLock(bool lock) { lock ? ++win32::g_moduleReferences : --win32::g_moduleReferences; }
 #else
+inline constexpr bool kComDiagnostics = true;
+// The runtime never unloads a server, so nothing needs to keep one loaded.
+inline void ComModuleLock(bool) {}
 extern "C" {
 // Objects made through win32::ComObject that are alive now, in every component of the process.
 WIN32_API long ComDiagLiveObjects();

@@ -12,18 +12,18 @@
 namespace win32 {
 
 // Narrow text in `codePage` (CP_ACP or CP_UTF8) to UTF-16.
-std::u16string Widen(std::string_view text, UINT codePage = CP_ACP);
+OleString Widen(std::string_view text, UINT codePage = CP_ACP);
 // The characters of a BSTR up to its length (embedded NULs included); empty for NULL.
-std::u16string_view ToView(BSTR text) noexcept;
+OleStringView ToView(BSTR text) noexcept;
 // UTF-16 to narrow text; in CP_ACP, characters the code page lacks become '?'.
-std::string Narrow(std::u16string_view text, UINT codePage = CP_ACP);
+std::string Narrow(OleStringView text, UINT codePage = CP_ACP);
 
 // Owns one BSTR, freed once on destruction.
 class Bstr {
  public:
   Bstr() noexcept = default;
   // Copies the text; raises _com_error(E_OUTOFMEMORY) when the allocation fails.
-  explicit Bstr(std::u16string_view text);
+  explicit Bstr(OleStringView text);
   Bstr(const Bstr&) = delete;
   Bstr& operator=(const Bstr&) = delete;
   Bstr(Bstr&& other) noexcept : p_(other.Detach()) {}
@@ -48,7 +48,7 @@ class Bstr {
     p_ = nullptr;
     return p;
   }
-  std::u16string_view view() const noexcept { return ToView(p_); }
+  OleStringView view() const noexcept { return ToView(p_); }
 
  private:
   BSTR p_ = nullptr;
