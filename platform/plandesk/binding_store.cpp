@@ -3,12 +3,6 @@
 #include "hostrt32/os_files.h"
 #include "safe_file_name.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <mutex>
 
 namespace plandesk {
@@ -32,23 +26,24 @@ StoreOutcome Failure(HRESULT hr, std::string reason) { return {hr, false, std::m
 
 std::string Quoted(const std::string& path) { return "'" + path + "'"; }
 
-std::string ErrnoReason(const char* what, const std::string& path) {
-  return std::string(what) + " " + Quoted(path) + ": " + std::strerror(errno);
+std::string SystemReason(const char* what, const std::string& path, const std::string& error) {
+  return std::string(what) + " " + Quoted(path) + ": " + error;
 }
 
 StoreOutcome CheckFolder(const std::string& folder) {
-  struct stat st {};
-  if (::stat(folder.c_str(), &st) != 0) {
-    if (errno == ENOENT || errno == ENOTDIR) {
-      return Failure(HRESULT_FROM_WIN32(kErrorPathNotFound), "the script folder " + Quoted(folder) + " does not exist");
-    }
-    return Failure(E_FAIL, ErrnoReason("cannot examine the script folder", folder));
+  hostrt::PathInfo info;
+  std::string error;
+  if (!hostrt::Examine(folder, info, error)) {
+    return Failure(E_FAIL, SystemReason("cannot examine the script folder", folder, error));
   }
-  if (!S_ISDIR(st.st_mode)) {
+  if (info.kind == hostrt::PathInfo::Kind::Missing) {
+    return Failure(HRESULT_FROM_WIN32(kErrorPathNotFound), "the script folder " + Quoted(folder) + " does not exist");
+  }
+  if (info.kind != hostrt::PathInfo::Kind::Folder) {
     return Failure(HRESULT_FROM_WIN32(kErrorDirectory), "the script folder " + Quoted(folder) + " is not a folder");
   }
-  if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0) {
-    return Failure(E_ACCESSDENIED, ErrnoReason("cannot write in the script folder", folder));
+  if (!hostrt::CanCreateFilesIn(folder, error)) {
+    return Failure(E_ACCESSDENIED, SystemReason("cannot write in the script folder", folder, error));
   }
   return {};
 }
@@ -78,16 +73,16 @@ bool HasWellFormedTopLevel(const pugi::xml_document& document) {
 // Loads an existing configuration into `document`; `exists` false when there is none.
 StoreOutcome LoadExisting(const std::string& path, pugi::xml_document& document, bool& exists) {
   exists = false;
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) {
-    if (errno == ENOENT) return {};
-    return Failure(E_FAIL, ErrnoReason("cannot examine the configuration", path));
+  hostrt::PathInfo info;
+  std::string contents, error;
+  if (!hostrt::Examine(path, info, error)) {
+    return Failure(E_FAIL, SystemReason("cannot examine the configuration", path, error));
   }
-  if (!S_ISREG(st.st_mode)) {
+  if (info.kind == hostrt::PathInfo::Kind::Missing) return {};
+  if (info.kind != hostrt::PathInfo::Kind::File) {
     return Failure(E_ACCESSDENIED, "the configuration " + Quoted(path) + " is not a regular file");
   }
   exists = true;
-  std::string contents, error;
   if (!hostrt::ReadWholeFile(path, contents, error, kMaxFileBytes)) return Failure(E_FAIL, error);
   // pugixml ends a document at a NUL byte, which XML never holds: refuse it rather than read less.
   pugi::xml_parse_result parsed;
@@ -112,12 +107,12 @@ StoreOutcome LoadExisting(const std::string& path, pugi::xml_document& document,
 
 }  // namespace
 
-StoreOutcome StoreBinding(const std::string& scriptFolder, win32::OleStringView serviceName, const std::string& port,
+StoreOutcome StoreBinding(win32::OleStringView scriptFolder, win32::OleStringView serviceName, const std::string& port,
                           const BindingValues& values, bool createIfMissing) {
   if (scriptFolder.empty()) return Failure(E_INVALIDARG, "no script folder was given");
   const std::string folder = hostrt::NativePath(scriptFolder);
   if (StoreOutcome checked = CheckFolder(folder); FAILED(checked.hr)) return checked;
-  const std::string path = folder + (folder.back() == '/' ? "" : "/") + SafeFileName(serviceName);
+  const std::string path = hostrt::JoinPath(folder, SafeFileName(serviceName));
 
   std::lock_guard<std::mutex> lock(g_storeMutex);
   pugi::xml_document document;

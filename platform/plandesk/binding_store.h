@@ -24,7 +24,7 @@ struct StoreOutcome {
 
 // Stores `values` as the binding `port` of service `serviceName` in `scriptFolder` (a path that
 // may use '\' separators). Without `createIfMissing` a missing file stays missing: S_OK, not stored.
-StoreOutcome StoreBinding(const std::string& scriptFolder, win32::OleStringView serviceName, const std::string& port,
+StoreOutcome StoreBinding(win32::OleStringView scriptFolder, win32::OleStringView serviceName, const std::string& port,
                           const BindingValues& values, bool createIfMissing);
 
 }  // namespace plandesk

@@ -84,7 +84,7 @@ HRESULT ConfigurationUtilities::raw_StoreConfigurationToFile(Settings* Configura
     }
 
     const StoreOutcome outcome =
-        StoreBinding(win32::Narrow(folder, CP_UTF8), win32::ToView(serviceName), port, values, createIfMissing != 0);
+        StoreBinding(folder, win32::ToView(serviceName), port, values, createIfMissing != 0);
     if (FAILED(outcome.hr)) return Fail(outcome.hr, outcome.reason);
     *result = outcome.stored ? VARIANT_TRUE : VARIANT_FALSE;
     return S_OK;

@@ -6,7 +6,6 @@
 
 #include "hostrt32/os_files.h"
 
-#include <filesystem>
 #include <new>
 
 namespace vaultline {
@@ -30,23 +29,20 @@ struct ListFile {
 // Learns whether the file is there, and its permissions; reads its text when `withText`. A missing
 // file (or folder) is no failure.
 HRESULT ReadListFile(const std::string& path, bool withText, ListFile& file) {
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  const fs::file_status status = fs::status(path, ec);
-  if (status.type() == fs::file_type::not_found) return S_OK;
-  if (ec) return kListSource.Fail(kReadFault, "cannot read '" + path + "': " + ec.message());
-  if (status.type() != fs::file_type::regular) {
+  hostrt::PathInfo info;
+  std::string error;
+  if (!hostrt::Examine(path, info, error)) return kListSource.Fail(kReadFault, "cannot read '" + path + "': " + error);
+  if (info.kind == hostrt::PathInfo::Kind::Missing) return S_OK;
+  if (info.kind != hostrt::PathInfo::Kind::File) {
     return kListSource.Fail(kReadFault, "cannot read '" + path + "': not a regular file");
   }
   file.present = true;
-  file.mode = static_cast<unsigned>(status.permissions()) & 07777u;
+  file.mode = info.mode;
   if (!withText) return S_OK;
-  const std::uintmax_t size = fs::file_size(path, ec);
-  if (!ec && size > kMaxFileBytes) {
-    return kListSource.Fail(kTooLarge, "cannot read '" + path + "': " + std::to_string(size) +
+  if (info.size > kMaxFileBytes) {
+    return kListSource.Fail(kTooLarge, "cannot read '" + path + "': " + std::to_string(info.size) +
                                            " bytes, more than a list file may hold (256 MiB)");
   }
-  std::string error;
   if (!hostrt::ReadWholeFile(path, file.text, error, kMaxFileBytes)) return kListSource.Fail(kReadFault, error);
   return S_OK;
 }

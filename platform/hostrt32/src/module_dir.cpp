@@ -1,7 +1,7 @@
 // The module directory.
 #include "hostrt32/hostrt32.h"
 
-#include <unistd.h>
+#include "executable_dir.h"
 
 #include <cstring>
 #include <mutex>
@@ -13,16 +13,6 @@ std::mutex g_mutex;
 bool g_overridden = false;
 std::string g_directory;
 
-std::string ExecutableDirectory() {
-  std::string path(4096, '\0');
-  const ssize_t n = readlink("/proc/self/exe", path.data(), path.size());
-  if (n <= 0 || static_cast<std::size_t>(n) >= path.size()) return {};
-  path.resize(static_cast<std::size_t>(n));
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return {};
-  return slash == 0 ? std::string("/") : path.substr(0, slash);
-}
-
 }  // namespace
 
 extern "C" char* os_get_module_dir_name(char* mpszBuffer) {
@@ -30,7 +20,7 @@ extern "C" char* os_get_module_dir_name(char* mpszBuffer) {
   std::string directory;
   {
     std::lock_guard<std::mutex> lock(g_mutex);
-    directory = g_overridden ? g_directory : ExecutableDirectory();
+    directory = g_overridden ? g_directory : hostrt::detail::ExecutableDirectory();
   }
   // A directory that does not fit is not given at all: a cut-off path would name another folder.
   if (directory.empty() || directory.size() >= kOsMaxPath) return nullptr;

@@ -1,6 +1,8 @@
 // Windows-style paths on POSIX, whole-file reads and atomic replacement.
 #include "hostrt32/os_files.h"
 
+#include "win32/strings.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -44,6 +46,35 @@ std::string NativePath(const std::string& path) {
     if (c == '\\') c = '/';
   }
   return native;
+}
+
+std::string NativePath(win32::OleStringView path) { return NativePath(win32::Narrow(path, CP_UTF8)); }
+
+std::string JoinPath(const std::string& nativeFolder, const std::string& name) {
+  if (nativeFolder.empty() || nativeFolder.back() == '/') return nativeFolder + name;
+  return nativeFolder + "/" + name;
+}
+
+bool Examine(const std::string& nativePath, PathInfo& info, std::string& error) {
+  info = PathInfo();
+  struct stat st {};
+  if (::stat(nativePath.c_str(), &st) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return true;
+    error = std::strerror(errno);
+    return false;
+  }
+  info.kind = S_ISREG(st.st_mode)   ? PathInfo::Kind::File
+              : S_ISDIR(st.st_mode) ? PathInfo::Kind::Folder
+                                    : PathInfo::Kind::Other;
+  info.mode = static_cast<unsigned>(st.st_mode) & 07777u;
+  info.size = static_cast<std::uint64_t>(st.st_size);
+  return true;
+}
+
+bool CanCreateFilesIn(const std::string& nativeFolder, std::string& error) {
+  if (::faccessat(AT_FDCWD, nativeFolder.c_str(), W_OK | X_OK, AT_EACCESS) == 0) return true;
+  error = std::strerror(errno);
+  return false;
 }
 
 bool ReadWholeFile(const std::string& nativePath, std::string& contents, std::string& error, std::size_t maxBytes) {
