@@ -14,8 +14,9 @@ namespace {
 // that starts with the backslash.
 std::string ErrorFilePath(const std::string& folder) { return folder + "\\" + "failed_wsdl_info.ini"; }
 
-void PutIfNotEmpty(IPersistSilverlightConnectionSettings* settings,
-                   HRESULT (IPersistSilverlightConnectionSettings::*put)(BSTR), const std::string& text) {
+using SettingsPut = HRESULT (STDMETHODCALLTYPE IPersistSilverlightConnectionSettings::*)(BSTR);
+
+void PutIfNotEmpty(IPersistSilverlightConnectionSettings* settings, SettingsPut put, const std::string& text) {
   if (!text.empty()) (settings->*put)(frame::ToBstr(text).get());
 }
 
