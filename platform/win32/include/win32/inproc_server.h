@@ -10,7 +10,7 @@
 namespace win32 {
 
 struct ServerClass {
-  const CLSID* clsid;
+  const OLECHAR* clsid;  // braced: {xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}
   const OLECHAR* progId;
 };
 

@@ -28,12 +28,6 @@ std::wstring ThisModulePath() {
   }
 }
 
-std::wstring ClsidText(REFCLSID clsid) {
-  wchar_t text[40] = {};
-  StringFromGUID2(clsid, text, 40);
-  return text;
-}
-
 LONG SetValue(const std::wstring& keyPath, const wchar_t* name, const std::wstring& value) {
   HKEY key = nullptr;
   LONG rc = RegCreateKeyExW(HKEY_CLASSES_ROOT, keyPath.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
@@ -72,7 +66,7 @@ HRESULT RegisterServerClasses(const ServerClass* classes, std::size_t count) noe
     const std::wstring server = ThisModulePath();
     if (server.empty()) return HRESULT_FROM_WIN32(GetLastError());
     for (std::size_t i = 0; i < count; ++i) {
-      const std::wstring clsid = ClsidText(*classes[i].clsid);
+      const std::wstring clsid = classes[i].clsid;
       const std::wstring progId = classes[i].progId;
       const std::wstring classKey = L"CLSID\\" + clsid;
       for (const LONG rc : {SetValue(classKey, nullptr, progId), SetValue(classKey + L"\\ProgID", nullptr, progId),
@@ -92,7 +86,7 @@ HRESULT UnregisterServerClasses(const ServerClass* classes, std::size_t count) n
   try {
     const std::wstring server = ThisModulePath();
     for (std::size_t i = 0; i < count; ++i) {
-      const std::wstring clsid = ClsidText(*classes[i].clsid);
+      const std::wstring clsid = classes[i].clsid;
       const std::wstring progId = classes[i].progId;
       const std::wstring classKey = L"CLSID\\" + clsid;
       if (lstrcmpiW(GetValue(classKey + L"\\InprocServer32").c_str(), server.c_str()) == 0) DeleteTree(classKey);
