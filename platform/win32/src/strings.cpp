@@ -32,10 +32,13 @@ std::string Narrow(OleStringView text, UINT codePage) {
   if (text.empty()) return {};
   CheckLength(text.size());
   const int size = static_cast<int>(text.size());
-  const int needed = WideCharToMultiByte(codePage, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+  // Windows would otherwise write look-alikes for characters the code page lacks (a fullwidth '\'
+  // as '\'), where the default character has to stand; UTF-8 takes no such flag.
+  const DWORD flags = codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+  const int needed = WideCharToMultiByte(codePage, flags, text.data(), size, nullptr, 0, nullptr, nullptr);
   if (needed <= 0) RaiseLastError();
   std::string out(static_cast<std::size_t>(needed), '\0');
-  if (WideCharToMultiByte(codePage, 0, text.data(), size, out.data(), needed, nullptr, nullptr) != needed) {
+  if (WideCharToMultiByte(codePage, flags, text.data(), size, out.data(), needed, nullptr, nullptr) != needed) {
     RaiseLastError();
   }
   return out;

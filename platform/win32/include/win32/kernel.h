@@ -2,6 +2,7 @@
 //
 // CP_ACP is Windows-1252 here. Characters that the code page lacks become '?' (the code page's
 // default character) and set *lpUsedDefaultChar; there is no best-fit mapping to look-alikes.
+// Windows maps some to look-alikes unless WC_NO_BEST_FIT_CHARS is given, so callers give it.
 #pragma once
 
 #include "win32/base.h"

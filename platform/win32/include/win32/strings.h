@@ -15,7 +15,7 @@ namespace win32 {
 OleString Widen(std::string_view text, UINT codePage = CP_ACP);
 // The characters of a BSTR up to its length (embedded NULs included); empty for NULL.
 OleStringView ToView(BSTR text) noexcept;
-// UTF-16 to narrow text; in CP_ACP, characters the code page lacks become '?'.
+// UTF-16 to narrow text; in CP_ACP, characters the code page lacks become '?', never look-alikes.
 std::string Narrow(OleStringView text, UINT codePage = CP_ACP);
 
 // Owns one BSTR, freed once on destruction.
