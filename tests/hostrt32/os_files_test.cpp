@@ -1,19 +1,62 @@
 #include "hostrt32/os_files.h"
 
 #include "temp_dir.h"
+#include "test_system.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 
 namespace {
 
+using testing_support::kWindows;
 using testing_support::ReadFile;
 using testing_support::TempDir;
 
+TEST(OsFiles, NativePathsAndTheirParts) {
+  // The product's texts are ANSI: Windows takes UTF-8 paths here, POSIX the bytes as they are.
+  EXPECT_EQ(hostrt::NativePath("C:\\x\\..\\dat\\f.ini"), kWindows ? "C:\\x\\..\\dat\\f.ini" : "C:/x/../dat/f.ini");
+  EXPECT_EQ(hostrt::NativePath("J\xF6rg"), kWindows ? "J\xC3\xB6rg" : "J\xF6rg");
+  EXPECT_EQ(hostrt::NativePath(OLESTR("\\J\u00F6rg\\\u4E2D")),
+            kWindows ? "\\J\xC3\xB6rg\\\xE4\xB8\xAD" : "/J\xC3\xB6rg/\xE4\xB8\xAD");
+  const char separator = kWindows ? '\\' : '/';
+  EXPECT_EQ(hostrt::JoinPath("dir", "f"), std::string("dir") + separator + "f");
+  EXPECT_EQ(hostrt::JoinPath(std::string("dir") + separator, "f"), std::string("dir") + separator + "f");
+  EXPECT_EQ(hostrt::JoinPath("", "f"), "f");
+}
+
+TEST(OsFiles, ExamineTellsWhatAPathNames) {
+  TempDir dir;
+  const std::string file = dir.Write("f.txt", "12345");
+  const struct {
+    std::string path;
+    hostrt::PathInfo::Kind kind;
+  } cases[] = {
+      {file, hostrt::PathInfo::Kind::File},
+      {dir.str(), hostrt::PathInfo::Kind::Folder},
+      {dir.str() + "/missing", hostrt::PathInfo::Kind::Missing},
+      {dir.str() + "/missing/deeper", hostrt::PathInfo::Kind::Missing},
+      {file + "/below", hostrt::PathInfo::Kind::Missing},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    hostrt::PathInfo info;
+    info.kind = hostrt::PathInfo::Kind::Other;
+    std::string error;
+    ASSERT_TRUE(hostrt::Examine(c.path, info, error)) << error;
+    EXPECT_EQ(info.kind, c.kind);
+  }
+  hostrt::PathInfo info;
+  std::string error;
+  ASSERT_TRUE(hostrt::Examine(file, info, error));
+  EXPECT_EQ(info.size, 5u);
+  EXPECT_NE(info.mode & 0400u, 0u) << "readable by its owner";
+  EXPECT_TRUE(hostrt::CanCreateFilesIn(dir.str(), error)) << error;
+  EXPECT_FALSE(hostrt::CanCreateFilesIn(dir.str() + "/missing", error));
+  EXPECT_FALSE(error.empty());
+}
+
 TEST(OsFiles, BackslashesNameTheSameFile) {
-  EXPECT_EQ(hostrt::NativePath("C:\\x\\..\\dat\\f.ini"), "C:/x/../dat/f.ini");
   TempDir dir;
   std::filesystem::create_directories(dir.path() / "bin");
   dir.Write("dat/silverlight_ro.ini", "[GENERAL]\n");
@@ -40,9 +83,10 @@ TEST(OsFiles, ReplaceWritesWholeFilesWithTheirMode) {
   std::string error;
   ASSERT_TRUE(hostrt::ReplaceFileAtomically(file, std::string("new\0data", 8), 0600, error)) << error;
   EXPECT_EQ(ReadFile(file), std::string("new\0data", 8));
-  struct stat st {};
-  ASSERT_EQ(stat(file.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  EXPECT_TRUE(testing_support::FileIsPrivate(file));
+  ASSERT_TRUE(hostrt::ReplaceFileAtomically(file, "public", 0644, error)) << error;
+  EXPECT_EQ(ReadFile(file), "public");
+  EXPECT_FALSE(testing_support::FileIsPrivate(file));
   int entries = 0;
   for (const auto& entry : std::filesystem::directory_iterator(dir.path())) (void)entry, ++entries;
   EXPECT_EQ(entries, 1) << "no temporary file left behind";

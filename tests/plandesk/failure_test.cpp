@@ -1,9 +1,8 @@
 // Hostile and broken input: unsafe service names, bad folders, damaged files, NULL pointers.
 #include "plandesk_test_support.h"
 
+#include "test_system.h"
 #include "win32/com_object.h"
-
-#include <unistd.h>
 
 namespace plandesk_test {
 namespace {
@@ -30,29 +29,29 @@ bool IsReadableFileName(const std::string& name) {
 }
 
 TEST_F(PlanDeskFailure, UnsafeServiceNamesLandInsideTheScriptFolder) {
-  const std::u16string names[] = {
-      u"../escaped",
-      u"..\\..\\escaped",
-      u"/etc/passwd",
-      u"..",
-      u".",
-      u" . ",
-      u".hidden",
-      u"trailing. . ",
-      u"line\nbreak\ttab\x1b[31m",
-      std::u16string(u"nul\0inside", 10),
-      u"<>:\"|?*",
-      u"CON",
-      u"nul.txt",
-      u"Com1",
-      u"LPT9.config",
-      u"\u202Egnp.exe",
-      u"half \xD800 surrogate",
-      std::u16string(10000, u's'),
-      std::u16string(5000, u'\u00E9'),
+  const win32::OleString names[] = {
+      OLESTR("../escaped"),
+      OLESTR("..\\..\\escaped"),
+      OLESTR("/etc/passwd"),
+      OLESTR(".."),
+      OLESTR("."),
+      OLESTR(" . "),
+      OLESTR(".hidden"),
+      OLESTR("trailing. . "),
+      OLESTR("line\nbreak\ttab\x1b[31m"),
+      win32::OleString(OLESTR("nul\0inside"), 10),
+      OLESTR("<>:\"|?*"),
+      OLESTR("CON"),
+      OLESTR("nul.txt"),
+      OLESTR("Com1"),
+      OLESTR("LPT9.config"),
+      OLESTR("\u202Egnp.exe"),
+      OLESTR("half \xD800 surrogate"),
+      win32::OleString(10000, OLESTR('s')),
+      win32::OleString(5000, OLESTR('\u00E9')),
   };
   const std::vector<std::string> outside = FolderEntries(folder_.parent_path());
-  for (const std::u16string& name : names) {
+  for (const win32::OleString& name : names) {
     SCOPED_TRACE(Utf8(name.substr(0, 40)));
     const StoreCall call = Store(Values{}, name);
     ASSERT_EQ(call.hr, S_OK);
@@ -80,19 +79,20 @@ TEST_F(PlanDeskFailure, BadScriptFolderIsRefusedWithAReason) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.folder);
-    ExpectRefused(Store(Values{}, u"Calculator", c.folder), c.reason);
+    ExpectRefused(Store(Values{}, OLESTR("Calculator"), c.folder), c.reason);
   }
   EXPECT_EQ(FolderEntries(folder_), std::vector<std::string>{"plain-file"});
 }
 
 TEST_F(PlanDeskFailure, FolderThatCannotBeWrittenIsRefusedWithAReason) {
+  SKIP_ON_WINDOWS("folders are closed by access lists there, not by permission bits");
   // Permission bits do not stop root; a folder of the process file system stops everyone.
   std::string folder = "/proc";
-  if (geteuid() != 0) {
+  if (!testing_support::RunsAsRoot()) {
     fs::permissions(folder_, fs::perms(0500));
     folder = folder_.string();
   }
-  ExpectRefused(Store(Values{}, u"Calculator", folder), "cannot");
+  ExpectRefused(Store(Values{}, OLESTR("Calculator"), folder), "cannot");
 }
 
 TEST_F(PlanDeskFailure, DamagedExistingFileIsLeftAsItIs) {
@@ -107,23 +107,23 @@ TEST_F(PlanDeskFailure, DamagedExistingFileIsLeftAsItIs) {
   };
   for (const std::string& bytes : damaged) {
     SCOPED_TRACE(bytes);
-    WriteFileBytes(ConfigFile(u"Calculator"), bytes);
+    WriteFileBytes(ConfigFile(OLESTR("Calculator")), bytes);
     ExpectRefused(Store(Values{}), "left as it is");
-    EXPECT_EQ(ReadFileBytes(ConfigFile(u"Calculator")), bytes);
+    EXPECT_EQ(ReadFileBytes(ConfigFile(OLESTR("Calculator"))), bytes);
   }
   EXPECT_EQ(FolderEntries(folder_).size(), 1u);
 }
 
 TEST_F(PlanDeskFailure, ValuesThatXmlCannotCarryAreRefused) {
   Values values;
-  values.authenticationMode = u"UserNameOverTransport";
-  values.password = std::u16string(u"pass\0word", 9);
+  values.authenticationMode = OLESTR("UserNameOverTransport");
+  values.password = win32::OleString(OLESTR("pass\0word"), 9);
   ExpectRefused(Store(values), "password");
-  values.password = u"bell\a";
+  values.password = OLESTR("bell\a");
   ExpectRefused(Store(values), "password");
-  values.password = u"fine";
-  ExpectRefused(Store(values, u"Calculator", folder_.string(), 1, u"port\x01"), "port name");
-  ExpectRefused(Store(values, u"Calculator", folder_.string() + std::string("\0/elsewhere", 11)), "NUL");
+  values.password = OLESTR("fine");
+  ExpectRefused(Store(values, OLESTR("Calculator"), folder_.string(), 1, OLESTR("port\x01")), "port name");
+  ExpectRefused(Store(values, OLESTR("Calculator"), folder_.string() + std::string("\0/elsewhere", 11)), "NUL");
   EXPECT_TRUE(FolderEntries(folder_).empty());
 }
 
@@ -144,9 +144,9 @@ TEST_F(PlanDeskFailure, NullPointersAreRefused) {
   // NULL BSTRs are empty strings: an unnamed service, an unnamed port, empty values.
   EXPECT_EQ(utilities->raw_StoreConfigurationToFile(settings, nullptr, folder.get(), 1, nullptr, &result), S_OK);
   EXPECT_EQ(result, VARIANT_TRUE);
-  const StoredBinding stored = ReadBinding(ConfigFile(u""), "");
+  const StoredBinding stored = ReadBinding(ConfigFile(OLESTR("")), "");
   EXPECT_TRUE(stored.found);
-  EXPECT_EQ(stored.values, (Values{u"", u"", u"", u"", u"", u""}));
+  EXPECT_EQ(stored.values, (Values{OLESTR(""), OLESTR(""), OLESTR(""), OLESTR(""), OLESTR(""), OLESTR("")}));
 }
 
 // Settings of another implementation whose transport cannot be read.
@@ -172,7 +172,7 @@ class UnreadableSettings final
 
  private:
   static HRESULT Give(BSTR* value) {
-    *value = SysAllocString(u"x");
+    *value = SysAllocString(OLESTR("x"));
     return S_OK;
   }
 };

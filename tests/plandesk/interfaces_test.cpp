@@ -74,14 +74,14 @@ TEST_F(PlanDeskObjects, SettingsGiveBackWhatWasSetAndNullAsEmpty) {
   const struct {
     HRESULT (STDMETHODCALLTYPE Settings::*put)(BSTR);
     HRESULT (STDMETHODCALLTYPE Settings::*get)(BSTR*);
-    std::u16string value;
+    win32::OleString value;
   } fields[] = {
-      {&Settings::raw_put_MessageEncoding, &Settings::raw_get_MessageEncoding, u"binaryMessageEncoding"},
-      {&Settings::raw_put_Transport, &Settings::raw_get_Transport, u"KvHttpEngineTransport"},
-      {&Settings::raw_put_AddressingVersion, &Settings::raw_get_AddressingVersion, u"None"},
-      {&Settings::raw_put_AuthenticationMode, &Settings::raw_get_AuthenticationMode, u"UserNameOverTransport"},
-      {&Settings::raw_put_UserName, &Settings::raw_get_UserName, u"j\u00FCrgen"},
-      {&Settings::raw_put_Password, &Settings::raw_get_Password, std::u16string(u"a\0b", 3)},
+      {&Settings::raw_put_MessageEncoding, &Settings::raw_get_MessageEncoding, OLESTR("binaryMessageEncoding")},
+      {&Settings::raw_put_Transport, &Settings::raw_get_Transport, OLESTR("KvHttpEngineTransport")},
+      {&Settings::raw_put_AddressingVersion, &Settings::raw_get_AddressingVersion, OLESTR("None")},
+      {&Settings::raw_put_AuthenticationMode, &Settings::raw_get_AuthenticationMode, OLESTR("UserNameOverTransport")},
+      {&Settings::raw_put_UserName, &Settings::raw_get_UserName, OLESTR("j\u00FCrgen")},
+      {&Settings::raw_put_Password, &Settings::raw_get_Password, win32::OleString(OLESTR("a\0b"), 3)},
   };
   for (const auto& f : fields) {
     win32::Bstr in(f.value), out;
@@ -91,7 +91,7 @@ TEST_F(PlanDeskObjects, SettingsGiveBackWhatWasSetAndNullAsEmpty) {
     EXPECT_EQ((settings->*f.put)(nullptr), S_OK);
     ASSERT_EQ((settings->*f.get)(out.out()), S_OK);
     ASSERT_NE(out.get(), nullptr);
-    EXPECT_EQ(out.view(), u"");
+    EXPECT_EQ(out.view(), OLESTR(""));
   }
   EXPECT_EQ(settings->raw_get_Password(nullptr), E_POINTER);
   EXPECT_NE(TakeErrorDescription(), "");
@@ -107,7 +107,7 @@ TEST_F(PlanDeskObjects, WrapperReturnsTheFlagAndRaisesWithTheReason) {
   auto utilities = CreateByProgId<IPersistSilverlightPalisades>(PlanDesk::kProgIdSilverlightPalisades);
   ASSERT_TRUE(settings && utilities);
   PutValues(settings, Values{}, false);
-  win32::Bstr service(u"Calculator"), folder(win32::Widen(folder_.string(), CP_UTF8)), port(u"BasicPort");
+  win32::Bstr service(OLESTR("Calculator")), folder(win32::Widen(folder_.string(), CP_UTF8)), port(OLESTR("BasicPort"));
   EXPECT_EQ(utilities->StoreConfigurationToFile(settings, service.get(), folder.get(), 1, port.get()), VARIANT_TRUE);
 
   win32::Bstr missing(win32::Widen((folder_ / "absent").string(), CP_UTF8));

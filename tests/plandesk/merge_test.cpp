@@ -8,22 +8,31 @@ namespace fs = std::filesystem;
 
 class PlanDeskMerge : public PlanDeskTest {
  protected:
-  StoreCall StorePort(const Values& values, std::u16string_view port) {
-    return Store(values, u"Calculator", folder_.string(), 1, port);
+  StoreCall StorePort(const Values& values, win32::OleStringView port) {
+    return Store(values, OLESTR("Calculator"), folder_.string(), 1, port);
   }
-  const Values secured_{u"binaryMessageEncoding", u"KvHttpEngineTransport", u"", u"UserNameOverTransport", u"bob",
-                        u"hunter2"};
-  const Values plain_{u"textMessageEncoding", u"KvHttpEngineTransport", u"None", u"", u"", u""};
+  const Values secured_{OLESTR("binaryMessageEncoding"),
+                        OLESTR("KvHttpEngineTransport"),
+                        OLESTR(""),
+                        OLESTR("UserNameOverTransport"),
+                        OLESTR("bob"),
+                        OLESTR("hunter2")};
+  const Values plain_{OLESTR("textMessageEncoding"),
+                      OLESTR("KvHttpEngineTransport"),
+                      OLESTR("None"),
+                      OLESTR(""),
+                      OLESTR(""),
+                      OLESTR("")};
 };
 
 TEST_F(PlanDeskMerge, AnotherPortAddsItsBindingBesideTheOthers) {
-  ASSERT_EQ(StorePort(secured_, u"PortA").result, VARIANT_TRUE);
-  ASSERT_EQ(StorePort(plain_, u"PortB").result, VARIANT_TRUE);
-  EXPECT_EQ(ReadBinding(ConfigFile(u"Calculator"), "PortA").values, secured_);
-  EXPECT_EQ(ReadBinding(ConfigFile(u"Calculator"), "PortB").values, plain_);
+  ASSERT_EQ(StorePort(secured_, OLESTR("PortA")).result, VARIANT_TRUE);
+  ASSERT_EQ(StorePort(plain_, OLESTR("PortB")).result, VARIANT_TRUE);
+  EXPECT_EQ(ReadBinding(ConfigFile(OLESTR("Calculator")), "PortA").values, secured_);
+  EXPECT_EQ(ReadBinding(ConfigFile(OLESTR("Calculator")), "PortB").values, plain_);
 
   pugi::xml_document document;
-  ASSERT_TRUE(document.load_file(ConfigFile(u"Calculator").c_str()));
+  ASSERT_TRUE(document.load_file(ConfigFile(OLESTR("Calculator")).c_str()));
   const auto bindings = document.select_nodes("/configuration/system.serviceModel/bindings/customBinding/binding");
   ASSERT_EQ(bindings.size(), 2u);
   EXPECT_STREQ(bindings[0].node().attribute("name").value(), "PortA");
@@ -31,21 +40,21 @@ TEST_F(PlanDeskMerge, AnotherPortAddsItsBindingBesideTheOthers) {
 }
 
 TEST_F(PlanDeskMerge, SamePortReplacesItsBindingAndDropsOldCredentials) {
-  ASSERT_EQ(StorePort(secured_, u"PortA").result, VARIANT_TRUE);
-  ASSERT_EQ(StorePort(plain_, u"PortA").result, VARIANT_TRUE);
-  const StoredBinding stored = ReadBinding(ConfigFile(u"Calculator"), "PortA");
+  ASSERT_EQ(StorePort(secured_, OLESTR("PortA")).result, VARIANT_TRUE);
+  ASSERT_EQ(StorePort(plain_, OLESTR("PortA")).result, VARIANT_TRUE);
+  const StoredBinding stored = ReadBinding(ConfigFile(OLESTR("Calculator")), "PortA");
   EXPECT_EQ(stored.values, plain_);
   EXPECT_FALSE(stored.hasSecurity);
-  EXPECT_EQ(ReadFileBytes(ConfigFile(u"Calculator")).find("hunter2"), std::string::npos);
+  EXPECT_EQ(ReadFileBytes(ConfigFile(OLESTR("Calculator"))).find("hunter2"), std::string::npos);
 
   pugi::xml_document document;
-  ASSERT_TRUE(document.load_file(ConfigFile(u"Calculator").c_str()));
+  ASSERT_TRUE(document.load_file(ConfigFile(OLESTR("Calculator")).c_str()));
   EXPECT_EQ(document.select_nodes("//binding").size(), 1u);
   EXPECT_EQ(document.select_nodes("//binding/*").size(), 2u) << "encoding and transport, nothing stale";
 }
 
 TEST_F(PlanDeskMerge, ForeignContentOfTheFileIsKept) {
-  WriteFileBytes(ConfigFile(u"Calculator"), R"(<?xml version="1.0" standalone="yes"?>
+  WriteFileBytes(ConfigFile(OLESTR("Calculator")), R"(<?xml version="1.0" standalone="yes"?>
 <!-- kept: a comment before the root -->
 <?editor layout="wide"?>
 <configuration owner="ops">
@@ -67,12 +76,13 @@ TEST_F(PlanDeskMerge, ForeignContentOfTheFileIsKept) {
   </system.serviceModel>
 </configuration>
 )");
-  ASSERT_EQ(StorePort(secured_, u"PortA").result, VARIANT_TRUE);
-  EXPECT_EQ(ReadBinding(ConfigFile(u"Calculator"), "PortA").values, secured_);
+  ASSERT_EQ(StorePort(secured_, OLESTR("PortA")).result, VARIANT_TRUE);
+  EXPECT_EQ(ReadBinding(ConfigFile(OLESTR("Calculator")), "PortA").values, secured_);
 
   pugi::xml_document document;
-  ASSERT_TRUE(document.load_file(ConfigFile(u"Calculator").c_str(),
-                                 pugi::parse_default | pugi::parse_comments | pugi::parse_declaration | pugi::parse_pi));
+  ASSERT_TRUE(document.load_file(ConfigFile(OLESTR("Calculator")).c_str(), pugi::parse_default | pugi::parse_comments |
+                                                                               pugi::parse_declaration |
+                                                                               pugi::parse_pi));
   const char* kept[] = {
       "/configuration[@owner='ops']/appSettings/add[@key='retries'][@value='3']",
       "/configuration/system.serviceModel/client/endpoint[@bindingConfiguration='PortA']",
@@ -94,26 +104,26 @@ TEST_F(PlanDeskMerge, ForeignContentOfTheFileIsKept) {
   ASSERT_EQ(declaration.type(), pugi::node_declaration);
   EXPECT_STREQ(declaration.attribute("standalone").value(), "yes");
   EXPECT_STREQ(declaration.attribute("encoding").value(), "utf-8");
-  const std::string bytes = ReadFileBytes(ConfigFile(u"Calculator"));
+  const std::string bytes = ReadFileBytes(ConfigFile(OLESTR("Calculator")));
   EXPECT_LT(bytes.find("encoding="), bytes.find("standalone=")) << "declaration attributes out of order";
 }
 
 TEST_F(PlanDeskMerge, EmptyOrCommentOnlyFileBecomesAConfiguration) {
   for (const char* start : {"", "<!-- notes for the script -->\n"}) {
     SCOPED_TRACE(start);
-    WriteFileBytes(ConfigFile(u"Calculator"), start);
-    ASSERT_EQ(StorePort(plain_, u"PortA").result, VARIANT_TRUE);
-    EXPECT_EQ(ReadBinding(ConfigFile(u"Calculator"), "PortA").values, plain_);
-    EXPECT_NE(ReadFileBytes(ConfigFile(u"Calculator")).find(start), std::string::npos);
+    WriteFileBytes(ConfigFile(OLESTR("Calculator")), start);
+    ASSERT_EQ(StorePort(plain_, OLESTR("PortA")).result, VARIANT_TRUE);
+    EXPECT_EQ(ReadBinding(ConfigFile(OLESTR("Calculator")), "PortA").values, plain_);
+    EXPECT_NE(ReadFileBytes(ConfigFile(OLESTR("Calculator"))).find(start), std::string::npos);
   }
 }
 
 TEST_F(PlanDeskMerge, ServicesGetFilesOfTheirOwn) {
-  ASSERT_EQ(Store(secured_, u"Calculator").result, VARIANT_TRUE);
-  ASSERT_EQ(Store(plain_, u"Weather").result, VARIANT_TRUE);
+  ASSERT_EQ(Store(secured_, OLESTR("Calculator")).result, VARIANT_TRUE);
+  ASSERT_EQ(Store(plain_, OLESTR("Weather")).result, VARIANT_TRUE);
   EXPECT_EQ(FolderEntries(folder_).size(), 2u);
-  EXPECT_EQ(ReadBinding(ConfigFile(u"Calculator")).values, secured_);
-  EXPECT_EQ(ReadBinding(ConfigFile(u"Weather")).values, plain_);
+  EXPECT_EQ(ReadBinding(ConfigFile(OLESTR("Calculator"))).values, secured_);
+  EXPECT_EQ(ReadBinding(ConfigFile(OLESTR("Weather"))).values, plain_);
 }
 
 }  // namespace

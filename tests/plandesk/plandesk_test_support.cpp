@@ -1,8 +1,7 @@
 #include "plandesk_test_support.h"
 
 #include "safe_file_name.h"
-
-#include <sys/stat.h>
+#include "test_system.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -19,9 +18,8 @@ void PlanDeskTest::SetUp() {
   ASSERT_TRUE(SUCCEEDED(init_));
   objects_ = ComDiagLiveObjects();
   bstrs_ = ComDiagLiveBstrs();
-  std::string pattern = (fs::temp_directory_path() / "plandesk-test-XXXXXX").string();
-  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-  root_ = pattern;
+  root_ = testing_support::MakeTempFolder("plandesk-test-");
+  ASSERT_FALSE(root_.empty());
   folder_ = root_ / "script";
   fs::create_directory(folder_);
 }
@@ -35,12 +33,12 @@ void PlanDeskTest::TearDown() {
   if (SUCCEEDED(init_)) CoUninitialize();
 }
 
-fs::path PlanDeskTest::ConfigFile(std::u16string_view service) const {
+fs::path PlanDeskTest::ConfigFile(win32::OleStringView service) const {
   return folder_ / plandesk::SafeFileName(service);
 }
 
-StoreCall PlanDeskTest::Store(const Values& values, std::u16string_view service, const std::string& folder,
-                              VARIANT_BOOL createIfMissing, std::u16string_view port) {
+StoreCall PlanDeskTest::Store(const Values& values, win32::OleStringView service, const std::string& folder,
+                              VARIANT_BOOL createIfMissing, win32::OleStringView port) {
   StoreCall call;
   auto settings = CreateByProgId<IPersistSilverlightConfigurationSettings>(
       PlanDesk::kProgIdSilverlightConfigurationSettings);
@@ -63,7 +61,7 @@ std::string PlanDeskTest::TakeErrorDescription() {
 
 void PutValues(IPersistSilverlightConfigurationSettings* settings, const Values& values, bool withSecurity) {
   using Setter = HRESULT (STDMETHODCALLTYPE IPersistSilverlightConfigurationSettings::*)(BSTR);
-  const auto put = [settings](Setter setter, const std::u16string& value) {
+  const auto put = [settings](Setter setter, const win32::OleString& value) {
     win32::Bstr text(value);
     EXPECT_EQ((settings->*setter)(text.get()), S_OK);
   };
@@ -78,7 +76,7 @@ void PutValues(IPersistSilverlightConfigurationSettings* settings, const Values&
 
 namespace {
 
-std::u16string Utf16(const char* text) { return win32::Widen(text, CP_UTF8); }
+win32::OleString Utf16(const char* text) { return win32::Widen(text, CP_UTF8); }
 
 pugi::xml_node ChildNamed(pugi::xml_node parent, std::initializer_list<const char*> names) {
   for (const pugi::xml_node child : parent.children()) {
@@ -146,6 +144,6 @@ void PrintTo(const Values& values, std::ostream* out) {
        << Utf8(values.password) << "\"}";
 }
 
-std::string Utf8(std::u16string_view text) { return win32::Narrow(text, CP_UTF8); }
+std::string Utf8(win32::OleStringView text) { return win32::Narrow(text, CP_UTF8); }
 
 }  // namespace plandesk_test

@@ -21,12 +21,12 @@ using PlanDesk::IPersistSilverlightPalisades;
 
 // The six values of a binding as a caller sets them (UTF-16, as they cross).
 struct Values {
-  std::u16string messageEncoding = u"textMessageEncoding";
-  std::u16string transport = u"KvHttpEngineTransport";
-  std::u16string addressingVersion;
-  std::u16string authenticationMode;
-  std::u16string userName;
-  std::u16string password;
+  win32::OleString messageEncoding = OLESTR("textMessageEncoding");
+  win32::OleString transport = OLESTR("KvHttpEngineTransport");
+  win32::OleString addressingVersion;
+  win32::OleString authenticationMode;
+  win32::OleString userName;
+  win32::OleString password;
 };
 
 inline bool operator==(const Values& a, const Values& b) {
@@ -55,11 +55,11 @@ class PlanDeskTest : public ::testing::Test {
   void TearDown() override;
 
   // The file a service's configuration lives in (the name the component gives it).
-  std::filesystem::path ConfigFile(std::u16string_view service) const;
+  std::filesystem::path ConfigFile(win32::OleStringView service) const;
   // Sets `values` the way the library does (the security three only with a mode) and stores them.
-  StoreCall Store(const Values& values, std::u16string_view service, const std::string& folder,
-                  VARIANT_BOOL createIfMissing = 1, std::u16string_view port = u"BasicPort");
-  StoreCall Store(const Values& values, std::u16string_view service = u"Calculator") {
+  StoreCall Store(const Values& values, win32::OleStringView service, const std::string& folder,
+                  VARIANT_BOOL createIfMissing = 1, win32::OleStringView port = OLESTR("BasicPort"));
+  StoreCall Store(const Values& values, win32::OleStringView service = OLESTR("Calculator")) {
     return Store(values, service, folder_.string());
   }
   // The description of the thread's error information, consumed; "" when there is none.
@@ -90,6 +90,6 @@ std::string ReadFileBytes(const std::filesystem::path& file);
 void WriteFileBytes(const std::filesystem::path& file, const std::string& bytes);
 // The names in a folder, sorted.
 std::vector<std::string> FolderEntries(const std::filesystem::path& folder);
-std::string Utf8(std::u16string_view text);
+std::string Utf8(win32::OleStringView text);
 
 }  // namespace plandesk_test

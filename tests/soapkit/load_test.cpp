@@ -29,7 +29,7 @@ std::string Declared(const char* encoding) { return std::string("<?xml version='
 std::string Utf16(const std::string& utf8, bool bigEndian, bool bom) {
   std::string out;
   out.reserve(2 * utf8.size() + 2);
-  for (char16_t unit : (bom ? u"\uFEFF" : u"") + win32::Widen(utf8, CP_UTF8)) {
+  for (OLECHAR unit : (bom ? OLESTR("\uFEFF") : OLESTR("")) + win32::Widen(utf8, CP_UTF8)) {
     out.push_back(static_cast<char>(bigEndian ? unit >> 8 : unit & 0xFF));
     out.push_back(static_cast<char>(bigEndian ? unit & 0xFF : unit >> 8));
   }
@@ -38,7 +38,8 @@ std::string Utf16(const std::string& utf8, bool bigEndian, bool bom) {
 
 std::string Utf32Le(const std::string& utf8) {
   std::string out;
-  for (char16_t unit : u"\uFEFF" + win32::Widen(utf8, CP_UTF8)) out += std::string{char(unit & 0xFF), char(unit >> 8), 0, 0};
+  for (OLECHAR unit : OLESTR("\uFEFF") + win32::Widen(utf8, CP_UTF8))
+    out += std::string{char(unit & 0xFF), char(unit >> 8), 0, 0};
   return out;
 }
 

@@ -22,6 +22,26 @@ class ComTest : public ::testing::Test {
   std::tuple<long, long, long> before_;
 };
 
+// Whether the thread holds `count` COM initialisations. Windows tells no count, only whether the
+// thread is in an apartment of its own, so that is what is checked there.
+inline ::testing::AssertionResult HoldsComInits(long count) {
+  if (kComDiagnostics) {
+    const long actual = ComDiagApartmentInits();
+    if (actual == count) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << actual << " COM initialisations, not " << count;
+  }
+#if defined(_WIN32)
+  APTTYPE type{};
+  APTTYPEQUALIFIER qualifier{};
+  const bool inApartment = CoGetApartmentType(&type, &qualifier) == S_OK && qualifier != APTTYPEQUALIFIER_IMPLICIT_MTA;
+  if (inApartment == (count > 0)) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << (inApartment ? "in" : "not in") << " an apartment, " << count
+                                       << " initialisations expected";
+#else
+  return ::testing::AssertionFailure() << "no way to count COM initialisations";
+#endif
+}
+
 // Balanced on destruction whenever it succeeded, S_FALSE included.
 class Apartment {
  public:

@@ -1,9 +1,10 @@
 // A temporary folder for one test, removed with everything in it when the test ends.
 #pragma once
 
+#include "test_system.h"
+
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -12,10 +13,8 @@ namespace testing_support {
 
 class TempDir {
  public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "palisade-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "mkdtemp failed";
-    path_ = pattern;
+  TempDir() : path_(MakeTempFolder("palisade-test-")) {
+    if (path_.empty()) ADD_FAILURE() << "no temporary folder could be made";
   }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;

@@ -28,9 +28,13 @@ struct Slot {
 
 #define SLOT(Interface, member, expected) Slot{#Interface "::" #member, SlotOf(&Interface::member), expected}
 
+// Windows' IUnknown adds a template QueryInterface beside the virtual one.
+using QueryInterfaceMember = HRESULT (STDMETHODCALLTYPE IUnknown::*)(REFIID, void**);
+
 TEST(VaultlineContract, MembersSitInTheirSlots) {
   const Slot slots[] = {
-      SLOT(IPersistSilverlightList, QueryInterface, 0),
+      Slot{"IPersistSilverlightList::QueryInterface",
+           SlotOf(static_cast<QueryInterfaceMember>(&IPersistSilverlightList::QueryInterface)), 0},
       SLOT(IPersistSilverlightList, Release, 2),
       SLOT(IPersistSilverlightList, Invoke, 6),
       SLOT(IPersistSilverlightList, raw_SaveEx, 7),

@@ -1,11 +1,9 @@
 // The list in its file: what a save keeps, what a load makes of missing and damaged files, and the
 // write through a temporary file.
+#include "test_system.h"
 #include "vaultline_test_support.h"
 
-#include <sys/resource.h>
-
 #include <algorithm>
-#include <csignal>
 #include <cstdint>
 #include <filesystem>
 #include <vector>
@@ -48,7 +46,7 @@ class ListFileTest : public VaultlineTest {
   static HRESULT Load(IPersistSilverlightList* list, const std::string& path) {
     return list->raw_Load(Ansi(path).get());
   }
-  static std::u16string UrlOf(IPersistSilverlightList* list, const char* key) {
+  static win32::OleString UrlOf(IPersistSilverlightList* list, const char* key) {
     CComPtr<IPersistSilverlightListItemRO> item = ItemOf(list, Ansi(key).get());
     return GetString([&](BSTR* out) { return item->get_WsdlUrl(out); });
   }
@@ -122,8 +120,8 @@ TEST_F(ListFileTest, KeepingSaveKeepsWhatAnotherListSavedMeanwhile) {
   CComPtr<IPersistSilverlightList> reader = NewList();
   ASSERT_EQ(S_OK, Load(reader, path));
   EXPECT_EQ(3, CountOf(reader));
-  EXPECT_EQ(u"changed", UrlOf(reader, "a"));
-  EXPECT_EQ(u"", UrlOf(reader, "b"));
+  EXPECT_EQ(OLESTR("changed"), UrlOf(reader, "a"));
+  EXPECT_EQ(OLESTR(""), UrlOf(reader, "b"));
   const std::string text = ReadFile(path);
   EXPECT_LT(text.find("[SilverlightList/b]"), text.find("[SilverlightList/a]")) << "in the order they were saved";
 }
@@ -143,17 +141,18 @@ TEST_F(ListFileTest, DamagedFilesGiveWhatCanBeRead) {
     std::string text;
     LONG count;
     const char* key;  // then its WsdlUrl
-    const char16_t* url;
+    const OLECHAR* url;
   };
   const Case cases[] = {
       {"binary junk", std::string("\0\xFF\x01[\x80]\r\n\0=\0", 11), 0, nullptr, nullptr},
-      {"cut off in an entry", "[SilverlightList/a]\r\nWsdlUrl=http://h", 1, "a", u"http://h"},
+      {"cut off in an entry", "[SilverlightList/a]\r\nWsdlUrl=http://h", 1, "a", OLESTR("http://h")},
       {"header without ']'", "[SilverlightList/a\r\nWsdlUrl=x\r\n", 0, nullptr, nullptr},
-      {"lines without '='", "[SilverlightList/a]\r\njunk\r\nWsdlUrl=x\r\n", 1, "a", u"x"},
+      {"lines without '='", "[SilverlightList/a]\r\njunk\r\nWsdlUrl=x\r\n", 1, "a", OLESTR("x")},
       {"first section and entry of a key win",
-       "[SilverlightList/a]\nWsdlUrl=1\nWsdlUrl=2\n[silverlightlist/A]\nWsdlUrl=3\n", 1, "a", u"1"},
-      {"unknown escapes stand for themselves", "[SilverlightList/a]\nWsdlUrl=\\q\\x4G\\\n", 1, "a", u"\\q\\x4G\\"},
-      {"empty key", "[SilverlightList/]\nWsdlUrl=e\n", 1, "", u"e"},
+       "[SilverlightList/a]\nWsdlUrl=1\nWsdlUrl=2\n[silverlightlist/A]\nWsdlUrl=3\n", 1, "a", OLESTR("1")},
+      {"unknown escapes stand for themselves", "[SilverlightList/a]\nWsdlUrl=\\q\\x4G\\\n", 1, "a",
+       OLESTR("\\q\\x4G\\")},
+      {"empty key", "[SilverlightList/]\nWsdlUrl=e\n", 1, "", OLESTR("e")},
       {"a line of a megabyte", "[SilverlightList/a]\nWsdlUrl=" + std::string(1 << 20, 'x') + "\n", 1, "a", nullptr},
   };
   for (const Case& c : cases) {
@@ -234,31 +233,14 @@ TEST_F(ListFileTest, SaveReplacesTheFileByRenameAndKeepsItsPermissions) {
   ASSERT_EQ(S_OK, Save(ListOfTwo(), path, 0));
   EXPECT_EQ("[GENERAL]\r\nAutoDetectMode=Yes\r\n", ReadFile(Path("old.ini"))) << "the old file was not written into";
   EXPECT_NE(std::string::npos, ReadFile(path).find("[SilverlightList/GENERAL]"));
-  EXPECT_EQ(fs::perms::owner_read | fs::perms::owner_write, fs::status(path).permissions());
+  if (!testing_support::kWindows) {  // Windows keeps a read-only flag, not permission bits
+    EXPECT_EQ(fs::perms::owner_read | fs::perms::owner_write, fs::status(path).permissions());
+  }
   EXPECT_EQ(std::vector<std::string>{}, Strays({"l.ini", "old.ini"}));
 }
 
-// Lowers the largest file this process may write, so that a write stops part of the way.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    getrlimit(RLIMIT_FSIZE, &old_);
-    oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit = old_;
-    limit.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &old_);
-    std::signal(SIGXFSZ, oldHandler_);
-  }
-
- private:
-  rlimit old_{};
-  void (*oldHandler_)(int) = nullptr;
-};
-
 TEST_F(ListFileTest, SaveThatFailsHalfWayLosesNothing) {
+  SKIP_ON_WINDOWS("a process there has no limit on the size of the files it writes");
   const std::string original = "[GENERAL]\r\n; kept\r\nAutoDetectMode=Yes\r\n" + Section("old", "keep me");
   const std::string path = dir_.Write("l.ini", original);
   CComPtr<IPersistSilverlightList> list = NewList();
@@ -266,11 +248,11 @@ TEST_F(ListFileTest, SaveThatFailsHalfWayLosesNothing) {
   for (LONG clear : {0, 1}) {
     HRESULT hr = S_OK;
     {
-      FileSizeLimit limit(4096);
+      testing_support::FileSizeLimit limit(4096);
       hr = Save(list, path, clear);
     }
     EXPECT_EQ(kWriteFault, hr);
-    EXPECT_NE(std::u16string::npos, TakeErrorDescription().find(u"cannot save the list"));
+    EXPECT_NE(win32::OleString::npos, TakeErrorDescription().find(OLESTR("cannot save the list")));
     EXPECT_EQ(original, ReadFile(path));
     EXPECT_EQ(std::vector<std::string>{}, Strays({"l.ini"}));
   }

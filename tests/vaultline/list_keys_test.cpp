@@ -40,7 +40,7 @@ TEST_F(VaultlineTest, TakenKeyIsRefusedAndTheListStaysAsItWas) {
   CComPtr<IPersistSilverlightList> list = NewList();
   ASSERT_EQ(S_OK, list->AddItemByKey(Ansi("Svc").get(), ItemWithUrl("first")));
   EXPECT_EQ(kKeyExists, list->raw_AddItemByKey(Ansi("SVC").get(), ItemWithUrl("second")));
-  EXPECT_NE(std::u16string::npos, TakeErrorDescription().find(u"SVC"));
+  EXPECT_NE(win32::OleString::npos, TakeErrorDescription().find(OLESTR("SVC")));
   try {
     list->AddItemByKey(Ansi("svc").get(), ItemWithUrl("third"));
     ADD_FAILURE() << "a taken key was accepted";
@@ -50,7 +50,7 @@ TEST_F(VaultlineTest, TakenKeyIsRefusedAndTheListStaysAsItWas) {
   }
   EXPECT_EQ(1, CountOf(list));
   CComPtr<IPersistSilverlightListItemRO> item = ItemOf(list, Ansi("svc").get());
-  EXPECT_EQ(u"first", GetString([&](BSTR* out) { return item->get_WsdlUrl(out); }));
+  EXPECT_EQ(OLESTR("first"), GetString([&](BSTR* out) { return item->get_WsdlUrl(out); }));
   // The key keeps its first spelling in the file.
   list->SaveEx(Ansi(Path("l.ini")).get(), 1);
   const std::string text = ReadFile(Path("l.ini"));
@@ -67,7 +67,7 @@ TEST_F(VaultlineTest, AbsentKeyFailsWithReason) {
     ADD_FAILURE() << "absent key found";
   } catch (const _com_error& e) {
     EXPECT_EQ(kKeyNotFound, e.Error());
-    EXPECT_NE(std::u16string::npos, e.Description().find(u"nope"));
+    EXPECT_NE(win32::OleString::npos, e.Description().find(OLESTR("nope")));
   }
   auto* out = reinterpret_cast<IPersistSilverlightListItem*>(std::uintptr_t{1});
   EXPECT_EQ(kKeyNotFound, list->raw_GetItemByKey(Ansi("nope").get(), &out));

@@ -39,23 +39,47 @@ const ScalarProperty<VARIANT_BOOL> kFlags[] = {
 const ScalarProperty<LONG> kNumbers[] = {SETTINGS_PROPERTY(ConnectionNumber1)};
 
 struct Nasty {
-  std::u16string put;
-  std::u16string expected;  // the text after a trip through the ANSI code page
+  win32::OleString put;
+  win32::OleString expected;  // the text after a trip through the ANSI code page
 };
 
 const std::vector<Nasty>& NastyTexts() {
   static const std::vector<Nasty> texts = [] {
     std::vector<Nasty> t;
-    for (const char16_t* same : {u"", u"plain", u" lead", u"trail ", u"  ", u"\t", u"\ttab\tinside\t", u"a=b",
-                                 u"=start", u";semi", u"#hash", u"[bracket]", u"]", u"[", u"\"quoted\"", u"\"",
-                                 u"back\\slash", u"\\", u"\\x41\\n\\", u"cr\rmid", u"lf\nmid", u"crlf\r\nmid",
-                                 u"\r\n", u"J\u00F6rg", u"\u20AC 5", u"\u0081\u00FF", u"\x7F del",
-                                 u"[SilverlightList/x]", u"k=v\r\n[GENERAL]\r\nAutoDetectMode=0"}) {
+    for (const OLECHAR* same : {OLESTR(""),
+                                OLESTR("plain"),
+                                OLESTR(" lead"),
+                                OLESTR("trail "),
+                                OLESTR("  "),
+                                OLESTR("\t"),
+                                OLESTR("\ttab\tinside\t"),
+                                OLESTR("a=b"),
+                                OLESTR("=start"),
+                                OLESTR(";semi"),
+                                OLESTR("#hash"),
+                                OLESTR("[bracket]"),
+                                OLESTR("]"),
+                                OLESTR("["),
+                                OLESTR("\"quoted\""),
+                                OLESTR("\""),
+                                OLESTR("back\\slash"),
+                                OLESTR("\\"),
+                                OLESTR("\\x41\\n\\"),
+                                OLESTR("cr\rmid"),
+                                OLESTR("lf\nmid"),
+                                OLESTR("crlf\r\nmid"),
+                                OLESTR("\r\n"),
+                                OLESTR("J\u00F6rg"),
+                                OLESTR("\u20AC 5"),
+                                OLESTR("\u0081\u00FF"),
+                                OLESTR("\x7F del"),
+                                OLESTR("[SilverlightList/x]"),
+                                OLESTR("k=v\r\n[GENERAL]\r\nAutoDetectMode=0")}) {
       t.push_back({same, same});
     }
-    t.push_back({std::u16string(u"nul\0byte", 8), std::u16string(u"nul\0byte", 8)});
-    t.push_back({u"\u03A9mega", u"?mega"});
-    t.push_back({u"\U0001F600", u"??"});
+    t.push_back({win32::OleString(OLESTR("nul\0byte"), 8), win32::OleString(OLESTR("nul\0byte"), 8)});
+    t.push_back({OLESTR("\u03A9mega"), OLESTR("?mega")});
+    t.push_back({OLESTR("\U0001F600"), OLESTR("??")});
     return t;
   }();
   return texts;
@@ -67,7 +91,7 @@ const LONG kNumberValues[] = {0, 1, -1, INT32_MIN, INT32_MAX, 8080};
 TEST_F(VaultlineTest, NewItemHasItsStatedDefaults) {
   CComPtr<Item> item = NewItem();
   for (const TextProperty& p : kTexts) {
-    EXPECT_EQ(u"", GetString([&](BSTR* out) { return p.get(item, out); })) << p.name;
+    EXPECT_EQ(OLESTR(""), GetString([&](BSTR* out) { return p.get(item, out); })) << p.name;
   }
   for (const auto& p : kFlags) {
     VARIANT_BOOL value = 7;
@@ -153,9 +177,9 @@ TEST_F(VaultlineTest, AnItemIsSharedNotCopied) {
   settings->put_ProxyPortStr(Ansi("3128").get());
   settings.Release();
   CComPtr<Item> stored = ItemOf(list, Ansi("k").get());
-  EXPECT_EQ(u"http://late", GetString([&](BSTR* out) { return stored->get_WsdlUrl(out); }));
+  EXPECT_EQ(OLESTR("http://late"), GetString([&](BSTR* out) { return stored->get_WsdlUrl(out); }));
   const win32::Bstr port = stored->GetConnectionSettings()->GetProxyPortStr();
-  EXPECT_EQ(u"3128", port.view());
+  EXPECT_EQ(OLESTR("3128"), port.view());
 }
 
 }  // namespace

@@ -22,10 +22,10 @@ inline win32::Bstr Ansi(std::string_view text) { return win32::Bstr(win32::Widen
 
 // The text a BSTR-returning get gives, or "<failed>"; the BSTR is freed.
 template <class Get>
-std::u16string GetString(Get get) {
+win32::OleString GetString(Get get) {
   win32::Bstr text;
-  if (FAILED(get(text.out()))) return u"<failed>";
-  return std::u16string(text.view());
+  if (FAILED(get(text.out()))) return OLESTR("<failed>");
+  return win32::OleString(text.view());
 }
 
 class VaultlineTest : public ComTest {
@@ -67,7 +67,7 @@ class VaultlineTest : public ComTest {
     return count;
   }
   // The description of the thread's error information; empty when there is none.
-  static std::u16string TakeErrorDescription() {
+  static win32::OleString TakeErrorDescription() {
     CComPtr<IErrorInfo> info;
     if (GetErrorInfo(0, &info) != S_OK || !info) return {};
     return GetString([&](BSTR* out) { return info->GetDescription(out); });

@@ -1,9 +1,12 @@
 // Code-page conversions, lstrcmpiA and GUID text.
 #include "com_test_support.h"
+#include "test_system.h"
 #include "win32/kernel.h"
 #include "win32/strings.h"
 
 #include <string>
+
+using testing_support::kWindows;
 
 namespace {
 
@@ -17,52 +20,55 @@ TEST(ConversionTest, Table) {
     DWORD flags;
     bool nullSource;
     std::string narrow;  // source, or expected result
-    std::u16string wide;  // source, or expected result
+    win32::OleString wide;  // source, or expected result
     int srcLen;           // -1: up to and with the NUL
     int dstLen;           // 0: a length-only call
     int result;
     DWORD error;  // when result is 0
     int used;     // expected *lpUsedDefaultChar, or kNoPointer
   } cases[] = {
-      {"-1 counts the NUL", true, CP_ACP, 0, false, "foobar", {u"foobar", 7}, -1, 16, 7, 0, kNoPointer},
-      {"explicit length adds no NUL", true, CP_ACP, 0, false, "foobar", u"foobar", 6, 16, 6, 0, kNoPointer},
-      {"length only", true, CP_ACP, 0, false, "foobar", u"", -1, 0, 7, 0, kNoPointer},
-      {"one short", true, CP_ACP, 0, false, "foobar", u"", -1, 6, 0, ERROR_INSUFFICIENT_BUFFER, kNoPointer},
-      {"NULL source", true, CP_ACP, 0, true, "", u"", -1, 16, 0, ERROR_INVALID_PARAMETER, kNoPointer},
-      {"zero length", true, CP_ACP, 0, false, "x", u"", 0, 16, 0, ERROR_INVALID_PARAMETER, kNoPointer},
-      {"1252 high block", true, 1252, 0, false, "\x80\x9F\x8A\xF6", u"\u20AC\u0178\u0160\u00F6", 4, 16, 4, 0,
+      {"-1 counts the NUL", true, CP_ACP, 0, false, "foobar", {OLESTR("foobar"), 7}, -1, 16, 7, 0, kNoPointer},
+      {"explicit length adds no NUL", true, CP_ACP, 0, false, "foobar", OLESTR("foobar"), 6, 16, 6, 0, kNoPointer},
+      {"length only", true, CP_ACP, 0, false, "foobar", OLESTR(""), -1, 0, 7, 0, kNoPointer},
+      {"one short", true, CP_ACP, 0, false, "foobar", OLESTR(""), -1, 6, 0, ERROR_INSUFFICIENT_BUFFER, kNoPointer},
+      {"NULL source", true, CP_ACP, 0, true, "", OLESTR(""), -1, 16, 0, ERROR_INVALID_PARAMETER, kNoPointer},
+      {"zero length", true, CP_ACP, 0, false, "x", OLESTR(""), 0, 16, 0, ERROR_INVALID_PARAMETER, kNoPointer},
+      {"1252 high block", true, 1252, 0, false, "\x80\x9F\x8A\xF6", OLESTR("\u20AC\u0178\u0160\u00F6"), 4, 16, 4, 0,
        kNoPointer},
-      {"undefined 0x90 is no error", true, CP_ACP, MB_ERR_INVALID_CHARS, false, "\x90", u"\u0090", 1, 16, 1, 0,
+      {"undefined 0x90 is no error", true, CP_ACP, MB_ERR_INVALID_CHARS, false, "\x90", OLESTR("\u0090"), 1, 16, 1, 0,
        kNoPointer},
       {"UTF-8 with a supplementary character", true, CP_UTF8, 0, false, "J\xC3\xB6rg\xF0\x9F\x98\x80",
-       u"J\u00F6rg\U0001F600", 9, 16, 6, 0, kNoPointer},
+       OLESTR("J\u00F6rg\U0001F600"), 9, 16, 6, 0, kNoPointer},
       {"invalid UTF-8 becomes U+FFFD", true, CP_UTF8, 0, false, "a\xFF\xC0\x80\xED\xA0\x80z",
-       u"a\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFDz", 8, 16, 8, 0, kNoPointer},
-      {"invalid UTF-8 refused", true, CP_UTF8, MB_ERR_INVALID_CHARS, false, "a\xFF", u"", 2, 16, 0,
+       OLESTR("a\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFDz"), 8, 16, 8, 0, kNoPointer},
+      {"invalid UTF-8 refused", true, CP_UTF8, MB_ERR_INVALID_CHARS, false, "a\xFF", OLESTR(""), 2, 16, 0,
        ERROR_NO_UNICODE_TRANSLATION, kNoPointer},
 
-      {"-1 counts the NUL", false, CP_ACP, 0, false, {"foobar", 7}, u"foobar", -1, 16, 7, 0, FALSE},
-      {"one short", false, CP_ACP, 0, false, "", u"foobar", -1, 6, 0, ERROR_INSUFFICIENT_BUFFER, kNoPointer},
-      {"high block back", false, CP_ACP, 0, false, "\x80\x9F\x90", u"\u20AC\u0178\u0090", 3, 16, 3, 0, FALSE},
-      {"Cyrillic is not in 1252", false, CP_ACP, 0, false, {"Th?i", 5}, u"Th\u0440i", -1, 16, 5, 0, TRUE},
-      {"no best fit", false, CP_ACP, 0, false, "?", u"\u0141", 1, 16, 1, 0, TRUE},
-      {"C1 control outside the table", false, CP_ACP, 0, false, "?", u"\u0080", 1, 16, 1, 0, TRUE},
-      {"a real '?'", false, CP_ACP, 0, false, "?", u"?", 1, 16, 1, 0, FALSE},
-      {"length only still reports", false, CP_ACP, 0, false, "", u"\u0440", 1, 0, 1, 0, TRUE},
-      {"each surrogate half", false, CP_ACP, 0, false, "??", u"\U0001F600", 2, 16, 2, 0, TRUE},
-      {"UTF-8", false, CP_UTF8, 0, false, "J\xC3\xB6rg\xF0\x9F\x98\x80", u"J\u00F6rg\U0001F600", 6, 16, 9, 0,
+      {"-1 counts the NUL", false, CP_ACP, 0, false, {"foobar", 7}, OLESTR("foobar"), -1, 16, 7, 0, FALSE},
+      {"one short", false, CP_ACP, 0, false, "", OLESTR("foobar"), -1, 6, 0, ERROR_INSUFFICIENT_BUFFER, kNoPointer},
+      {"high block back", false, CP_ACP, 0, false, "\x80\x9F\x90", OLESTR("\u20AC\u0178\u0090"), 3, 16, 3, 0, FALSE},
+      {"Cyrillic is not in 1252", false, CP_ACP, 0, false, {"Th?i", 5}, OLESTR("Th\u0440i"), -1, 16, 5, 0, TRUE},
+      {"no best fit when asked", false, CP_ACP, WC_NO_BEST_FIT_CHARS, false, "?", OLESTR("\u0141"), 1, 16, 1, 0, TRUE},
+      // Windows maps to look-alikes unless asked not to; our runtime never does.
+      {"best fit by default", false, CP_ACP, 0, false, kWindows ? "L" : "?", OLESTR("\u0141"), 1, 16, 1, 0,
+       kWindows ? FALSE : TRUE},
+      {"C1 control outside the table", false, CP_ACP, 0, false, "?", OLESTR("\u0080"), 1, 16, 1, 0, TRUE},
+      {"a real '?'", false, CP_ACP, 0, false, "?", OLESTR("?"), 1, 16, 1, 0, FALSE},
+      {"length only still reports", false, CP_ACP, 0, false, "", OLESTR("\u0440"), 1, 0, 1, 0, TRUE},
+      {"each surrogate half", false, CP_ACP, 0, false, "??", OLESTR("\U0001F600"), 2, 16, 2, 0, TRUE},
+      {"UTF-8", false, CP_UTF8, 0, false, "J\xC3\xB6rg\xF0\x9F\x98\x80", OLESTR("J\u00F6rg\U0001F600"), 6, 16, 9, 0,
        kNoPointer},
-      {"lone surrogate to UTF-8", false, CP_UTF8, 0, false, "\xEF\xBF\xBD", u"\xD800", 1, 16, 3, 0, kNoPointer},
-      {"UTF-8 takes no used flag", false, CP_UTF8, 0, false, "", u"a", 1, 16, 0, ERROR_INVALID_PARAMETER, FALSE},
-      {"NULL source", false, CP_ACP, 0, true, "", u"", -1, 16, 0, ERROR_INVALID_PARAMETER, kNoPointer},
-      {"zero length", false, CP_ACP, 0, false, "", u"x", 0, 16, 0, ERROR_INVALID_PARAMETER, kNoPointer},
+      {"lone surrogate to UTF-8", false, CP_UTF8, 0, false, "\xEF\xBF\xBD", OLESTR("\xD800"), 1, 16, 3, 0, kNoPointer},
+      {"UTF-8 takes no used flag", false, CP_UTF8, 0, false, "", OLESTR("a"), 1, 16, 0, ERROR_INVALID_PARAMETER, FALSE},
+      {"NULL source", false, CP_ACP, 0, true, "", OLESTR(""), -1, 16, 0, ERROR_INVALID_PARAMETER, kNoPointer},
+      {"zero length", false, CP_ACP, 0, false, "", OLESTR("x"), 0, 16, 0, ERROR_INVALID_PARAMETER, kNoPointer},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.toWide ? "to UTF-16: " : "from UTF-16: ") + c.name);
     SetLastError(ERROR_SUCCESS);
     int result = 0;
     if (c.toWide) {
-      std::u16string out(32, u'#');
+      win32::OleString out(32, OLESTR('#'));
       result = MultiByteToWideChar(c.codePage, c.flags, c.nullSource ? nullptr : c.narrow.data(), c.srcLen,
                                    c.dstLen ? out.data() : nullptr, c.dstLen);
       if (result > 0 && c.dstLen > 0) {
@@ -89,14 +95,16 @@ TEST(ConversionTest, Table) {
 }
 
 TEST(ConversionTest, WidenAndNarrow) {
-  const std::u16string jorg = win32::Widen("J\xC3\xB6rg", CP_UTF8);
-  EXPECT_EQ(jorg, u"J\u00F6rg");
+  const win32::OleString jorg = win32::Widen("J\xC3\xB6rg", CP_UTF8);
+  EXPECT_EQ(jorg, OLESTR("J\u00F6rg"));
   EXPECT_EQ(win32::Narrow(jorg), "J\xF6rg");
   EXPECT_EQ(win32::Narrow(jorg, CP_UTF8), "J\xC3\xB6rg");
   EXPECT_EQ(win32::Widen("J\xF6rg"), jorg);
-  EXPECT_EQ(win32::Widen(std::string_view("a\0b", 3)), std::u16string(u"a\0b", 3));
-  EXPECT_EQ(win32::Narrow(u"\u0440\u00E9"), "?\xE9");
-  EXPECT_EQ(win32::Widen(""), u"");
+  EXPECT_EQ(win32::Widen(std::string_view("a\0b", 3)), win32::OleString(OLESTR("a\0b"), 3));
+  EXPECT_EQ(win32::Narrow(OLESTR("\u0440\u00E9")), "?\xE9");
+  // No look-alikes: a fullwidth backslash must not turn into a path separator.
+  EXPECT_EQ(win32::Narrow(OLESTR("\u0141\uFF3C")), "??");
+  EXPECT_EQ(win32::Widen(""), OLESTR(""));
   try {
     win32::Widen("x", 12345);
     ADD_FAILURE() << "no exception";
@@ -138,18 +146,19 @@ TEST(GuidTextTest, RoundTripAndRefusals) {
   OLECHAR text[40];
   EXPECT_EQ(StringFromGUID2(guid, text, 38), 0);
   ASSERT_EQ(StringFromGUID2(guid, text, 39), 39);
-  EXPECT_EQ(std::u16string(text), u"{01234567-89AB-CDEF-0123-456789ABCDEF}");
+  EXPECT_EQ(win32::OleString(text), OLESTR("{01234567-89AB-CDEF-0123-456789ABCDEF}"));
   CLSID parsed = CLSID_NULL;
   EXPECT_EQ(CLSIDFromString(text, &parsed), S_OK);
   EXPECT_EQ(parsed, guid);
-  EXPECT_EQ(CLSIDFromString(u"{01234567-89ab-cdef-0123-456789abcdef}", &parsed), S_OK);
+  EXPECT_EQ(CLSIDFromString(OLESTR("{01234567-89ab-cdef-0123-456789abcdef}"), &parsed), S_OK);
   EXPECT_EQ(parsed, guid);
-  EXPECT_EQ(CLSIDFromString(u"{01234567-89AB-CDEF-0123-456789ABCDEF}", nullptr), E_INVALIDARG);
-  for (const char16_t* bad : {u"01234567-89AB-CDEF-0123-456789ABCDEF", u"{01234567-89AB-CDEF-0123-456789ABCDE}",
-                              u"{01234567-89AB-CDEF-0123-456789ABCDEF0}", u"{0123456-789AB-CDEF-0123-456789ABCDEF}",
-                              u"{01234567-89AB-CDEF-0123-456789ABCDEG}", u"{01234567-89AB-CDEF-012345-6789ABCDEF}",
-                              u"(01234567-89AB-CDEF-0123-456789ABCDEF)", u"", u"{}"}) {
-    SCOPED_TRACE(std::string(bad, bad + std::char_traits<char16_t>::length(bad)));
+  EXPECT_EQ(CLSIDFromString(OLESTR("{01234567-89AB-CDEF-0123-456789ABCDEF}"), nullptr), E_INVALIDARG);
+  for (const OLECHAR* bad :
+       {OLESTR("01234567-89AB-CDEF-0123-456789ABCDEF"), OLESTR("{01234567-89AB-CDEF-0123-456789ABCDE}"),
+        OLESTR("{01234567-89AB-CDEF-0123-456789ABCDEF0}"), OLESTR("{0123456-789AB-CDEF-0123-456789ABCDEF}"),
+        OLESTR("{01234567-89AB-CDEF-0123-456789ABCDEG}"), OLESTR("{01234567-89AB-CDEF-012345-6789ABCDEF}"),
+        OLESTR("(01234567-89AB-CDEF-0123-456789ABCDEF)"), OLESTR(""), OLESTR("{}")}) {
+    SCOPED_TRACE(std::string(bad, bad + std::char_traits<OLECHAR>::length(bad)));
     EXPECT_EQ(CLSIDFromString(bad, &parsed), CO_E_CLASSSTRING);
   }
 }

@@ -15,7 +15,7 @@ class Widget final : public win32::ComObject<Widget, IWidget> {
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) HRESULT DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
+extern "C" TEST_SERVER_EXPORT HRESULT STDMETHODCALLTYPE DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
   if (ppv == nullptr) return E_POINTER;
   *ppv = nullptr;
   if (clsid != CLSID_TestWidget) return CLASS_E_CLASSNOTAVAILABLE;

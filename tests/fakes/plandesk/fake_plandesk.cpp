@@ -72,7 +72,7 @@ class FakeSettings final
 
  private:
   HRESULT Set(const char* member, BSTR value) {
-    state_->record.settings[index_].calls.push_back({member, std::u16string(win32::ToView(value))});
+    state_->record.settings[index_].calls.push_back({member, win32::OleString(win32::ToView(value))});
     return state_->setterResult;
   }
   // The library calls none of these.
@@ -113,7 +113,7 @@ class FakeUtilities final
     const StoreAnswer& answer = state_->storeAnswer;
     if (result) *result = answer.stored;
     if (FAILED(answer.hr) && !answer.errorDescription.empty()) {
-      return win32::ReportError(answer.hr, PlanDesk::IID_IPersistSilverlightPalisades, u"FakePlanDesk",
+      return win32::ReportError(answer.hr, PlanDesk::IID_IPersistSilverlightPalisades, OLESTR("FakePlanDesk"),
                                 answer.errorDescription);
     }
     return answer.hr;

@@ -22,7 +22,7 @@ namespace fakes {
 // its text, or the name of another member ("get_Password", "Reserved13") with an empty text.
 struct SettingsCall {
   std::string member;
-  std::u16string text;
+  win32::OleString text;
 };
 bool operator==(const SettingsCall& a, const SettingsCall& b);
 void PrintTo(const SettingsCall& call, std::ostream* out);
@@ -36,7 +36,7 @@ struct SettingsRecord {
 struct StoreCall {
   int settings = -1;                         // index into PlanDeskRecord::settings; -1: not a fake
   std::vector<SettingsCall> settingsCalls;   // what that object had been given when the store began
-  std::u16string serviceName, scriptPath, portName;
+  win32::OleString serviceName, scriptPath, portName;
   VARIANT_BOOL createIfMissing = 0;
 };
 
@@ -51,7 +51,7 @@ struct PlanDeskRecord {
 struct StoreAnswer {
   HRESULT hr = S_OK;
   VARIANT_BOOL stored = VARIANT_TRUE;
-  std::u16string errorDescription;  // left as error information when not empty
+  win32::OleString errorDescription;  // left as error information when not empty
 };
 
 class FakePlanDesk {

@@ -19,14 +19,14 @@ HRESULT GetText(State& state, const FakeItemValues& values, const char* name, BS
   *out = nullptr;
   if (state.failingGets.count(name) != 0) return E_FAIL;
   const auto found = values.texts.find(name);
-  const std::u16string text = found == values.texts.end() ? std::u16string() : found->second;
+  const win32::OleString text = found == values.texts.end() ? win32::OleString() : found->second;
   *out = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
   return *out ? S_OK : E_OUTOFMEMORY;
 }
 
 HRESULT PutText(State& state, FakeItemValues& values, const char* name, BSTR text) {
   state.calls.push_back(std::string("put ") + name + "=" + Text(text));
-  values.texts[name] = std::u16string(win32::ToView(text));
+  values.texts[name] = win32::OleString(win32::ToView(text));
   return S_OK;
 }
 

@@ -16,7 +16,7 @@ namespace fakes {
 
 // The values of one fake item. Texts are kept as UTF-16, by property name.
 struct FakeItemValues {
-  std::map<std::string, std::u16string> texts;
+  std::map<std::string, win32::OleString> texts;
   VARIANT_BOOL itemFlag = VARIANT_FALSE;
   VARIANT_BOOL connectionFlag1 = VARIANT_FALSE;
   VARIANT_BOOL connectionFlag2 = VARIANT_FALSE;

@@ -33,7 +33,7 @@ class FakeComponentTest : public PersistenceTest {
     fakes::FakeEntry entry{key, {}};
     const char* names[] = {"WsdlUrl", "ItemKey", "ItemText", "ConnectionText1", "ConnectionText2", "ConnectionText3",
                            "ProxyPortStr", "ConnectionText4", "ConnectionText5"};
-    for (const char* name : names) entry.values.texts[name] = u"stored " + win32::Widen(name);
+    for (const char* name : names) entry.values.texts[name] = OLESTR("stored ") + win32::Widen(name);
     entry.values.connectionFlag1 = entry.values.connectionFlag2 = VARIANT_TRUE;
     return entry;
   }

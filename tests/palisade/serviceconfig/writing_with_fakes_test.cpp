@@ -21,7 +21,7 @@ std::vector<SettingsCall> ExpectedSettings(const recorded::Request& request) {
   const auto text = [](const char* value) { return win32::Widen(value, CP_ACP); };
   std::vector<SettingsCall> calls = {
       {"MessageEncoding", text(request.messageEncoding)},
-      {"Transport", u"KvHttpEngineTransport"},
+      {"Transport", OLESTR("KvHttpEngineTransport")},
       {"AddressingVersion", text(request.addressingVersion)},
   };
   if (*request.authenticationMode) {
@@ -93,9 +93,9 @@ TEST_F(WritingWithFakes, StoreGetsTheNamesAndCreateFlagOneWhateverToCreateSays) 
     ASSERT_TRUE(Update(configuration, recorded::kPlainSoap11, toCreate));
     const fakes::StoreCall& store = record().stores.back();
     EXPECT_EQ(store.createIfMissing, 1) << "toCreate " << toCreate;
-    EXPECT_EQ(store.serviceName, u"Calculator");
-    EXPECT_EQ(store.scriptPath, u"C:\\scripts\\calc");
-    EXPECT_EQ(store.portName, u"WSHttpBinding_ICalculator");
+    EXPECT_EQ(store.serviceName, OLESTR("Calculator"));
+    EXPECT_EQ(store.scriptPath, OLESTR("C:\\scripts\\calc"));
+    EXPECT_EQ(store.portName, OLESTR("WSHttpBinding_ICalculator"));
   }
 }
 
@@ -110,7 +110,9 @@ TEST_F(WritingWithFakes, OnlyVariantTrueFromASucceededStoreCountsAsStored) {
       {"VARIANT_FALSE", {S_OK, VARIANT_FALSE, {}}, false},
       {"1", {S_OK, 1, {}}, false},
       {"failure with VARIANT_TRUE", {E_FAIL, VARIANT_TRUE, {}}, false},
-      {"failure with error information", {E_ACCESSDENIED, VARIANT_FALSE, u"the script folder is read-only"}, false},
+      {"failure with error information",
+       {E_ACCESSDENIED, VARIANT_FALSE, OLESTR("the script folder is read-only")},
+       false},
   };
   PlanDeskConfiguration configuration;
   for (const auto& c : cases) {
@@ -168,6 +170,7 @@ TEST_F(WritingWithFakes, FailingSettersDoNotStopTheStore) {
 }
 
 TEST_F(WritingWithFakes, StringConversionThatRunsOutOfMemoryFailsTheUpdateOnly) {
+  if (!kComDiagnostics) GTEST_SKIP() << "Windows' allocator takes no injected failures";
   // Six values and three names cross as BSTRs; let each allocation fail in turn.
   constexpr long kBstrs = 9;
   PlanDeskConfiguration configuration;
@@ -190,18 +193,26 @@ TEST_F(WritingWithFakes, CopiesShareTheUtilitiesObjectAndBalanceCom) {
     ASSERT_TRUE(Update(original));
     {
       PlanDeskConfiguration copy(original);
-      EXPECT_EQ(ComDiagApartmentInits(), inits + 2);
+      if (kComDiagnostics) {
+        EXPECT_EQ(ComDiagApartmentInits(), inits + 2);
+      }
       EXPECT_TRUE(Update(copy));
       PlanDeskConfiguration assigned;
       assigned = copy;
-      EXPECT_EQ(ComDiagApartmentInits(), inits + 3) << "assignment touches COM";
+      if (kComDiagnostics) {
+        EXPECT_EQ(ComDiagApartmentInits(), inits + 3) << "assignment touches COM";
+      }
       EXPECT_TRUE(Update(assigned));
     }
-    EXPECT_EQ(ComDiagApartmentInits(), inits + 1);
+    if (kComDiagnostics) {
+      EXPECT_EQ(ComDiagApartmentInits(), inits + 1);
+    }
     EXPECT_EQ(record().utilitiesAlive, 1) << "the copies released the original's object";
     EXPECT_TRUE(Update(original));
   }
-  EXPECT_EQ(ComDiagApartmentInits(), inits);
+  if (kComDiagnostics) {
+    EXPECT_EQ(ComDiagApartmentInits(), inits);
+  }
   EXPECT_EQ(record().utilitiesCreated, 1);
   EXPECT_EQ(record().utilitiesAlive, 0);
 }
@@ -211,7 +222,7 @@ TEST_F(WritingWithFakes, ObjectOnAMultithreadedThreadLeavesItsComAlone) {
     Apartment mta(COINIT_MULTITHREADED);
     ASSERT_EQ(mta.hr(), S_OK);
     { PlanDeskConfiguration configuration; }
-    EXPECT_EQ(ComDiagApartmentInits(), 1);
+    EXPECT_TRUE(HoldsComInits(1));
   });
 }
 

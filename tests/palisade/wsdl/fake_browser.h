@@ -12,8 +12,8 @@ namespace wsdl_test {
 
 struct FakeLink {
   enum Fault { kNone, kItemFails, kItemEmpty, kNotAnElement, kNotAnAnchor };
-  const char16_t* tagName;  // nullptr: get_tagName fails
-  const char16_t* href;     // nullptr: get_href fails
+  const OLECHAR* tagName;  // nullptr: get_tagName fails
+  const OLECHAR* href;     // nullptr: get_href fails
   Fault fault = kNone;
 };
 
@@ -26,7 +26,7 @@ struct FakePage {
 // What the browser was asked, in the order asked.
 struct FakeLog {
   VARIANT_BOOL visible = 1;  // neither VARIANT_TRUE nor VARIANT_FALSE
-  std::u16string address;
+  win32::OleString address;
   bool optionalArgumentsOneEmptyVariant = false;
   int readings = 0;
   std::vector<LONG> itemPositions;  // only when name and index were the same VT_I4
@@ -57,7 +57,7 @@ class FakeElement final : public win32::ComObject<FakeElement, IHTMLElement, IHT
   HRESULT STDMETHODCALLTYPE get_href(BSTR* p) override { return Copy(link_.href, p); }
 
  private:
-  static HRESULT Copy(const char16_t* text, BSTR* p) {
+  static HRESULT Copy(const OLECHAR* text, BSTR* p) {
     *p = nullptr;
     if (text == nullptr) return E_FAIL;
     *p = SysAllocString(text);
@@ -115,7 +115,7 @@ class FakeBrowser final : public win32::ComObject<FakeBrowser, IWebBrowser2> {
   }
   HRESULT STDMETHODCALLTYPE Navigate(BSTR url, VARIANT* flags, VARIANT* frame, VARIANT* postData,
                                      VARIANT* headers) override {
-    log_->address = std::u16string(url, SysStringLen(url));
+    log_->address = win32::OleString(url, SysStringLen(url));
     log_->optionalArgumentsOneEmptyVariant =
         flags && flags->vt == VT_EMPTY && frame == flags && postData == flags && headers == flags;
     return S_OK;

@@ -55,28 +55,39 @@ TEST_F(ScriptedBrowser, TakesTheFirstAnchorWhoseAddressNamesAWsdl) {
     const char* found;
   } cases[] = {
       {"an ordinary link, then the description",
-       {{u"A", u"http://host/Default.aspx"}, {u"A", u"http://host/Service.asmx?wsdl"}},
+       {{OLESTR("A"), OLESTR("http://host/Default.aspx")}, {OLESTR("A"), OLESTR("http://host/Service.asmx?wsdl")}},
        "http://host/Service.asmx?wsdl"},
-      {".wsdl", {{u"A", u"http://host/Service.wsdl"}}, "http://host/Service.wsdl"},
-      {"case-sensitive", {{u"A", u"http://host/Service.WSDL"}, {u"A", u"http://host/service?WSDL"}}, ""},
-      {"anywhere in the address", {{u"A", u"http://host/a.wsdlx"}}, "http://host/a.wsdlx"},
-      {"in a longer query", {{u"A", u"http://host/x?wsdlfile=1"}}, "http://host/x?wsdlfile=1"},
-      {"two matches", {{u"A", u"http://host/first.wsdl"}, {u"A", u"http://host/second?wsdl"}},
+      {".wsdl", {{OLESTR("A"), OLESTR("http://host/Service.wsdl")}}, "http://host/Service.wsdl"},
+      {"case-sensitive",
+       {{OLESTR("A"), OLESTR("http://host/Service.WSDL")}, {OLESTR("A"), OLESTR("http://host/service?WSDL")}},
+       ""},
+      {"anywhere in the address", {{OLESTR("A"), OLESTR("http://host/a.wsdlx")}}, "http://host/a.wsdlx"},
+      {"in a longer query", {{OLESTR("A"), OLESTR("http://host/x?wsdlfile=1")}}, "http://host/x?wsdlfile=1"},
+      {"two matches",
+       {{OLESTR("A"), OLESTR("http://host/first.wsdl")}, {OLESTR("A"), OLESTR("http://host/second?wsdl")}},
        "http://host/first.wsdl"},
-      {"lower-case a", {{u"a", u"http://host/x?wsdl"}}, "http://host/x?wsdl"},
+      {"lower-case a", {{OLESTR("a"), OLESTR("http://host/x?wsdl")}}, "http://host/x?wsdl"},
       {"an image-map area is no anchor",
-       {{u"AREA", u"http://host/map.wsdl", L::kNotAnAnchor}, {u"A", u"http://host/next.htm"}}, ""},
+       {{OLESTR("AREA"), OLESTR("http://host/map.wsdl"), L::kNotAnAnchor},
+        {OLESTR("A"), OLESTR("http://host/next.htm")}},
+       ""},
       {"only a and A are anchors",
-       {{u"ABBR", u"http://host/1.wsdl"}, {u"", u"http://host/2.wsdl"}, {u"a ", u"http://host/3.wsdl"},
-        {u"Aa", u"http://host/4.wsdl"}, {nullptr, u"http://host/5.wsdl"}},
+       {{OLESTR("ABBR"), OLESTR("http://host/1.wsdl")},
+        {OLESTR(""), OLESTR("http://host/2.wsdl")},
+        {OLESTR("a "), OLESTR("http://host/3.wsdl")},
+        {OLESTR("Aa"), OLESTR("http://host/4.wsdl")},
+        {nullptr, OLESTR("http://host/5.wsdl")}},
        ""},
       {"links that cannot be read are skipped",
-       {{u"A", u"http://host/1.wsdl", L::kItemFails}, {u"A", u"http://host/2.wsdl", L::kItemEmpty},
-        {u"A", u"http://host/3.wsdl", L::kNotAnElement}, {u"A", nullptr}, {u"A", u"http://host/ok.wsdl"}},
+       {{OLESTR("A"), OLESTR("http://host/1.wsdl"), L::kItemFails},
+        {OLESTR("A"), OLESTR("http://host/2.wsdl"), L::kItemEmpty},
+        {OLESTR("A"), OLESTR("http://host/3.wsdl"), L::kNotAnElement},
+        {OLESTR("A"), nullptr},
+        {OLESTR("A"), OLESTR("http://host/ok.wsdl")}},
        "http://host/ok.wsdl"},
       {"no links", {}, ""},
       {"characters outside the code page",
-       {{u"A", u"http://host/caf\u00e9/\u0421\u0435\u0440\u0432\u0438\u0441.wsdl"}},
+       {{OLESTR("A"), OLESTR("http://host/caf\u00e9/\u0421\u0435\u0440\u0432\u0438\u0441.wsdl")}},
        "http://host/caf\xE9/??????.wsdl"},
   };
   for (const auto& c : cases) {
@@ -92,15 +103,17 @@ TEST_F(ScriptedBrowser, TakesTheFirstAnchorWhoseAddressNamesAWsdl) {
 
 TEST_F(ScriptedBrowser, DrivesTheBrowserThroughThePublishedSteps) {
   page_.completeAtReading = 3;
-  page_.links = {{u"A", u"http://host/a.htm"}, {u"AREA", u"http://host/b.htm", FakeLink::kNotAnAnchor},
-                 {u"A", u"http://host/c?wsdl"}, {u"A", u"http://host/d?wsdl"}};
+  page_.links = {{OLESTR("A"), OLESTR("http://host/a.htm")},
+                 {OLESTR("AREA"), OLESTR("http://host/b.htm"), FakeLink::kNotAnAnchor},
+                 {OLESTR("A"), OLESTR("http://host/c?wsdl")},
+                 {OLESTR("A"), OLESTR("http://host/d?wsdl")}};
   std::string url;
   const auto started = Clock::now();
   EXPECT_TRUE(ReadWsdlLink("http://host/caf\xE9.asmx", url));
   EXPECT_GE(Clock::now() - started, std::chrono::milliseconds(2 * 250)) << "a pause after each reading short of complete";
   EXPECT_EQ("http://host/c?wsdl", url);
   EXPECT_EQ(VARIANT_FALSE, log_.visible);
-  EXPECT_EQ(u"http://host/caf\u00e9.asmx", log_.address);
+  EXPECT_EQ(OLESTR("http://host/caf\u00e9.asmx"), log_.address);
   EXPECT_TRUE(log_.optionalArgumentsOneEmptyVariant);
   EXPECT_EQ(3, log_.readings);
   EXPECT_EQ((std::vector<LONG>{0, 1, 2}), log_.itemPositions);
@@ -121,7 +134,7 @@ TEST_F(ScriptedBrowser, ALoadedPageWithoutAUsableDocumentStillCountsAsLoaded) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     page_ = FakePage{};
-    page_.links = {{u"A", u"http://host/x?wsdl"}};
+    page_.links = {{OLESTR("A"), OLESTR("http://host/x?wsdl")}};
     page_.*c.fault = true;
     log_ = FakeLog{};
     std::string url = "left over";
@@ -153,7 +166,7 @@ TEST_F(ScriptedBrowser, NoBrowserMeansFalseAndAnEmptyUrl) {
 }
 
 TEST_F(ScriptedBrowser, AFailedConversionEndsTheCallCleanly) {
-  page_.links = {{u"A", u"http://host/x?wsdl"}};
+  page_.links = {{OLESTR("A"), OLESTR("http://host/x?wsdl")}};
   ComDiagFailBstrAllocations(0, 1);  // the address handed to Navigate
   std::string url = "left over";
   EXPECT_FALSE(Read(url));

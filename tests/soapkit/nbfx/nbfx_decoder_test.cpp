@@ -14,6 +14,7 @@
 
 #include "nbfx_decoder.h"
 #include "nbfx_internal.h"
+#include "test_system.h"
 
 namespace nbfx = soapkit::nbfx;
 namespace fs = std::filesystem;
@@ -351,13 +352,15 @@ class TimeZone {
  public:
   explicit TimeZone(const char* tz) {
     if (const char* old = std::getenv("TZ")) saved_ = old, had_ = true;
-    setenv("TZ", tz, 1);
-    tzset();
+    testing_support::SetEnv("TZ", tz);
+    testing_support::ReloadTimeZone();
   }
   ~TimeZone() {
-    if (had_) setenv("TZ", saved_.c_str(), 1);
-    else unsetenv("TZ");
-    tzset();
+    if (had_)
+      testing_support::SetEnv("TZ", saved_.c_str());
+    else
+      testing_support::UnsetEnv("TZ");
+    testing_support::ReloadTimeZone();
   }
 
  private:

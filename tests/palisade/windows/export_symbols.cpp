@@ -1,0 +1,19 @@
+// The export directory of palisade.dll, read from the loaded image.
+#include "export_symbols.h"
+#include "pe_exports.h"
+
+#include <cxxabi.h>
+
+#include <cstdlib>
+
+std::vector<std::string> ExportedSymbols() {
+  std::vector<std::string> symbols;
+  // Loaded by name: a test that calls nothing of it does not import it.
+  for (const PeExport& entry : PeExports(LoadLibraryW(L"palisade.dll"))) {
+    int status = -1;
+    char* demangled = abi::__cxa_demangle(entry.name.c_str(), nullptr, nullptr, &status);
+    symbols.push_back(status == 0 && demangled ? demangled : entry.name);
+    std::free(demangled);
+  }
+  return symbols;
+}
