@@ -2,6 +2,8 @@
 // variables, the time zone, and where the test program and the modules built beside it lie.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <string>

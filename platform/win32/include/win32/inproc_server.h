@@ -7,6 +7,7 @@
 
 #include <cstddef>
 
+#if defined(_WIN32)
 namespace win32 {
 
 struct ServerClass {
@@ -25,3 +26,4 @@ HRESULT UnregisterServerClasses(const ServerClass* classes, std::size_t count) n
 inline HRESULT CanUnloadServer() noexcept { return g_moduleReferences == 0 ? S_OK : S_FALSE; }
 
 }  // namespace win32
+#endif  // _WIN32
