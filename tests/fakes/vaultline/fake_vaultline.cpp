@@ -15,9 +15,16 @@ using State = FakeVaultlineState;
 
 std::string Text(BSTR text) { return win32::Narrow(win32::ToView(text)); }
 
+// Counts a call; true when it is the one told to fail.
+bool FailsNow(State& state, const std::string& name) {
+  if (++state.callCount != state.failCall) return false;
+  state.failedCall = name;
+  return true;
+}
+
 HRESULT GetText(State& state, const FakeItemValues& values, const char* name, BSTR* out) {
   *out = nullptr;
-  if (state.failingGets.count(name) != 0) return E_FAIL;
+  if (FailsNow(state, std::string("get ") + name) || state.failingGets.count(name) != 0) return E_FAIL;
   const auto found = values.texts.find(name);
   const win32::OleString text = found == values.texts.end() ? win32::OleString() : found->second;
   *out = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
@@ -26,13 +33,14 @@ HRESULT GetText(State& state, const FakeItemValues& values, const char* name, BS
 
 HRESULT PutText(State& state, FakeItemValues& values, const char* name, BSTR text) {
   state.calls.push_back(std::string("put ") + name + "=" + Text(text));
+  if (FailsNow(state, std::string("put ") + name)) return E_FAIL;
   values.texts[name] = win32::OleString(win32::ToView(text));
   return S_OK;
 }
 
 template <class T>
 HRESULT GetScalar(State& state, T value, const char* name, T* out) {
-  if (state.failingGets.count(name) != 0) return E_FAIL;
+  if (FailsNow(state, std::string("get ") + name) || state.failingGets.count(name) != 0) return E_FAIL;
   *out = value;
   return S_OK;
 }
@@ -40,6 +48,7 @@ HRESULT GetScalar(State& state, T value, const char* name, T* out) {
 template <class T>
 HRESULT PutScalar(State& state, T& value, const char* name, T newValue) {
   state.calls.push_back(std::string("put ") + name + "=" + std::to_string(newValue));
+  if (FailsNow(state, std::string("put ") + name)) return E_FAIL;
   value = newValue;
   return S_OK;
 }
@@ -89,7 +98,9 @@ class FakeItem final
   FAKE_TEXT(ItemText)
   HRESULT STDMETHODCALLTYPE get_ConnectionSettings(IPersistSilverlightConnectionSettings** out) override {
     *out = nullptr;
-    if (state_->failingGets.count("ConnectionSettings") != 0) return E_FAIL;
+    if (FailsNow(*state_, "get ConnectionSettings") || state_->failingGets.count("ConnectionSettings") != 0) {
+      return E_FAIL;
+    }
     return FakeSettings::Create(IidOf<IPersistSilverlightConnectionSettings>(), reinterpret_cast<void**>(out), state_,
                                 values_);
   }
@@ -108,6 +119,7 @@ class FakeList final : public win32::ComObject<FakeList, IPersistSilverlightList
 
   HRESULT STDMETHODCALLTYPE raw_SaveEx(BSTR aFileName, LONG aClearFileBeforeSave) override {
     Log("SaveEx " + Text(aFileName) + " " + std::to_string(aClearFileBeforeSave));
+    if (FailsNow(*state_, "SaveEx")) return E_FAIL;
     if (FAILED(state_->save)) return state_->save;
     std::vector<FakeEntry> stored;
     for (const Entry& entry : entries_) {
@@ -121,6 +133,7 @@ class FakeList final : public win32::ComObject<FakeList, IPersistSilverlightList
   HRESULT STDMETHODCALLTYPE raw_Reserved8() override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE raw_Load(BSTR aFileName) override {
     Log("Load " + Text(aFileName));
+    if (FailsNow(*state_, "Load")) return E_FAIL;
     if (FAILED(state_->load)) return state_->load;
     entries_.clear();
     for (const FakeEntry& stored : state_->stored) {
@@ -135,11 +148,13 @@ class FakeList final : public win32::ComObject<FakeList, IPersistSilverlightList
   HRESULT STDMETHODCALLTYPE raw_GetItemByKey(BSTR aKey, IPersistSilverlightListItem** out) override {
     Log("GetItemByKey " + Text(aKey));
     *out = nullptr;
+    if (FailsNow(*state_, "GetItemByKey")) return E_FAIL;
     const Entry* entry = Find(aKey);
     return entry ? entry->item.QueryInterface(out) : HRESULT_FROM_WIN32(1168);  // ERROR_NOT_FOUND
   }
   HRESULT STDMETHODCALLTYPE raw_AddItemByKey(BSTR aKey, IPersistSilverlightListItemRO* aItemObject) override {
     Log("AddItemByKey " + Text(aKey));
+    if (FailsNow(*state_, "AddItemByKey")) return E_FAIL;
     if (Find(aKey)) return HRESULT_FROM_WIN32(183);  // ERROR_ALREADY_EXISTS
     entries_.push_back({Text(aKey), CComPtr<IPersistSilverlightListItemRO>(aItemObject)});
     return S_OK;
@@ -150,6 +165,8 @@ class FakeList final : public win32::ComObject<FakeList, IPersistSilverlightList
   }
   HRESULT STDMETHODCALLTYPE raw_ContainsItemWithKey(BSTR aKey, VARIANT_BOOL* out) override {
     Log("ContainsItemWithKey " + Text(aKey));
+    *out = VARIANT_FALSE;
+    if (FailsNow(*state_, "ContainsItemWithKey")) return E_FAIL;
     *out = Find(aKey) ? state_->presentAnswer : VARIANT_FALSE;
     return S_OK;
   }
@@ -159,6 +176,7 @@ class FakeList final : public win32::ComObject<FakeList, IPersistSilverlightList
   }
   HRESULT STDMETHODCALLTYPE put_UseStatus(VARIANT_BOOL value) override {
     Log("PutUseStatus " + std::to_string(value));
+    if (FailsNow(*state_, "PutUseStatus")) return E_FAIL;
     useStatus_ = value;
     return S_OK;
   }
@@ -193,6 +211,7 @@ class FakeFactory final : public win32::ComObject<FakeFactory, IClassFactory> {
     *ppv = nullptr;
     state_->calls.push_back(name_);
     if (outer) return CLASS_E_NOAGGREGATION;
+    if (FailsNow(*state_, name_)) return E_FAIL;
     const HRESULT answer = (*state_).*answer_;
     return FAILED(answer) ? answer : make_(riid, ppv);
   }

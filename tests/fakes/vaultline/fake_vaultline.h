@@ -37,6 +37,11 @@ struct FakeVaultlineState {
   VARIANT_BOOL presentAnswer = VARIANT_TRUE;  // ContainsItemWithKey for a key the list holds
   std::set<std::string> failingGets;  // property gets answering E_FAIL ("ProxyPortStr", ...)
   FakeItemValues newItem;             // the values of a new item
+  // When above 0, the call of that number (every method and property call counts, creations
+  // included) answers E_FAIL and is named in `failedCall`; `callCount` counts them all.
+  int failCall = 0;
+  int callCount = 0;
+  std::string failedCall;
 
   // What every Load reads and every successful SaveEx writes (one "file" for all paths).
   std::vector<FakeEntry> stored;
