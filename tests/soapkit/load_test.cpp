@@ -133,6 +133,30 @@ TEST(Load, RefusesWhatIsNotOneWellFormedDocument) {
   }
 }
 
+// The check skips plain ASCII in blocks: a character at any offset, across block ends included,
+// is still seen.
+TEST(Load, ChecksCharactersAtEveryOffset) {
+  using namespace std::string_literals;
+  const struct {
+    const char* name;
+    std::string sequence;
+    bool loads;
+  } cases[] = {
+      {"two-byte character", "\xC3\xB6", true},
+      {"three-byte character", "\xE2\x82\xAC", true},
+      {"four-byte character", "\xF0\x9F\x98\x80", true},
+      {"stray continuation byte", "\x80", false},
+      {"cut-off sequence", "\xE2\x82", false},
+      {"NUL", "\0"s, false},
+  };
+  for (const auto& c : cases) {
+    for (std::size_t offset = 0; offset < 70; ++offset) {
+      const std::string body = "<a>" + std::string(offset, 'x') + c.sequence + std::string(offset % 23, 'y') + "</a>";
+      EXPECT_EQ(OutlineOf(body) != "(not loaded)", c.loads) << c.name << " at " << offset;
+    }
+  }
+}
+
 // Counts what pugixml allocates, or fails once a budget is spent. Every document made while it is
 // installed must be gone before it is removed.
 class PugiAllocations {

@@ -1525,17 +1525,31 @@ size_t Utf8Sequence(const uint8_t* p, const uint8_t* end, const char*& why) {
   return len;
 }
 
+namespace {
+
+// Past the blocks from `p` on that hold only ASCII without U+0000: markup-heavy bodies are mostly
+// ASCII, and a text body's check runs over every byte of it.
+const uint8_t* SkipPlainAscii(const uint8_t* p, const uint8_t* end) {
+#if NBFX_HAVE_SSE2
+  for (; end - p >= 16 && NotPlainMask16(p) == 0; p += 16) {
+  }
+#else
+  for (; end - p >= 8; p += 8) {
+    uint64_t w;
+    std::memcpy(&w, p, 8);
+    const uint64_t high = 0x8080808080808080ull;
+    if ((w & high) || ((w - 0x0101010101010101ull) & ~w & high)) break;
+  }
+#endif
+  return p;
+}
+
+}  // namespace
+
 const char* CheckUtf8(const uint8_t* p, size_t n) {
   const uint8_t* const end = p + n;
   while (p < end) {
-    // Markup-heavy bodies are mostly ASCII: skip it a word at a time.
-    while (end - p >= 8) {
-      uint64_t w;
-      std::memcpy(&w, p, 8);
-      const uint64_t high = 0x8080808080808080ull;
-      if ((w & high) || ((w - 0x0101010101010101ull) & ~w & high)) break;
-      p += 8;
-    }
+    p = SkipPlainAscii(p, end);
     if (p == end) break;
     if (*p < 0x80) {
       if (*p == 0) return "text contains U+0000";
