@@ -6,6 +6,7 @@
 
 #include "hostrt32/os_files.h"
 
+#include <mutex>
 #include <new>
 
 namespace vaultline {
@@ -18,6 +19,10 @@ constexpr HRESULT kWriteFault = HRESULT_FROM_WIN32(29);     // ERROR_WRITE_FAULT
 constexpr HRESULT kTooLarge = HRESULT_FROM_WIN32(223);      // ERROR_FILE_TOO_LARGE
 constexpr HRESULT kKeyExists = HRESULT_FROM_WIN32(183);     // ERROR_ALREADY_EXISTS
 constexpr HRESULT kKeyNotFound = HRESULT_FROM_WIN32(1168);  // ERROR_NOT_FOUND
+
+// One read-merge-write at a time in this process: the lists of a process share their files, and
+// two saves that interleave would each write the file without the other's items.
+std::mutex g_saveMutex;
 
 // A file as the list found it.
 struct ListFile {
@@ -62,6 +67,7 @@ HRESULT SilverlightList::raw_SaveEx(BSTR aFileName, LONG aClearFileBeforeSave) n
     const std::string path = PathOf(aFileName);
     if (path.empty()) return kListSource.Fail(E_INVALIDARG, "SaveEx: no file name");
     const bool keepOthers = aClearFileBeforeSave == 0;
+    const std::lock_guard<std::mutex> lock(g_saveMutex);
     ListFile file;
     if (const HRESULT hr = ReadListFile(path, keepOthers, file); FAILED(hr)) return hr;
     // Cleared or new, the file gets the model's default line ends; else it keeps its own.

@@ -1,7 +1,7 @@
 // Separate objects of each exported class on eight threads at once, each thread in an apartment of
 // its own: nothing races (the `tsan` preset runs this under ThreadSanitizer) and nothing written to
-// a thread's own files is lost. Reads and analyses run 10,000 times a thread; writes, which rewrite
-// and flush a whole file each, 200 times.
+// a thread's own files, or to the history file they all share, is lost. Reads and analyses run
+// 10,000 times a thread; writes, which rewrite and flush a whole file each, 200 times.
 #include "palisade/plandesk_configuration.h"
 #include "palisade/silverlight_objects_management.h"
 #include "palisade/wsdl_data_utils.h"
@@ -128,6 +128,30 @@ TEST_F(Threads, FailedWsdlEntriesAreKeptPerFolder) {
               return wrong;
             }),
             0);
+}
+
+TEST_F(Threads, HistoryEntriesSavedTogetherAllSurvive) {
+  // Every object of the process keeps its history in the same file; no thread's save may undo
+  // another's.
+  constexpr int kEntries = 40;
+  EXPECT_EQ(RunTogether([](int thread) {
+              SilverlightObjectsManagement lists;
+              int failed = 0;
+              for (int i = 0; i < kEntries; ++i) {
+                const std::string section = "svc-" + std::to_string(thread) + "-" + std::to_string(i);
+                failed += !lists.SaveWsdlData(section.c_str(), ("http://host/" + section + "?wsdl").c_str());
+              }
+              return failed;
+            }),
+            0);
+  SilverlightObjectsManagement reader;
+  for (int thread = 0; thread < kThreads; ++thread) {
+    for (int i = 0; i < kEntries; ++i) {
+      const std::string section = "svc-" + std::to_string(thread) + "-" + std::to_string(i);
+      WsdlData found;
+      EXPECT_TRUE(reader.GetWsdlData(section.c_str(), found)) << section;
+    }
+  }
 }
 
 TEST_F(Threads, WsdlLocationsAreLookedUpPerFolder) {
