@@ -27,6 +27,14 @@ WsdlDataUtils::~WsdlDataUtils() = default;
 
 void WsdlDataUtils::ReadDataFromFile() {
   mConfigHandle = new_config();
+  // The store goes on every way out; an error that is not the store's own still reaches the caller.
+  struct StoreRelease {
+    void*& handle;
+    ~StoreRelease() {
+      delete_config(handle);
+      handle = nullptr;
+    }
+  } release{mConfigHandle};
   char path[frame::kPathBuffer];
   // No module directory, or one too long for the path buffer: nothing is read.
   if (frame::LocateDataFile(OPTIONS_FILE_NAME, path) && config_add_ini_file_source(mConfigHandle, path) == 0) {
@@ -36,8 +44,6 @@ void WsdlDataUtils::ReadDataFromFile() {
       // The options read before the throw keep their new values.
     }
   }
-  delete_config(mConfigHandle);
-  mConfigHandle = nullptr;
 }
 
 void WsdlDataUtils::GetGeneralOptions() {
