@@ -24,8 +24,8 @@ class ComApartment {
   HRESULT hr_;
 };
 
-// What the browser said when it could not be created, if it said anything.
-std::string BrowserFailure() {
+// What the browser said of its last failure (it could not start, took no navigation, ...), if anything.
+std::string BrowserReason() {
   IErrorInfo* info = nullptr;
   if (GetErrorInfo(0, &info) != S_OK || info == nullptr) return {};
   win32::Bstr description;
@@ -49,8 +49,8 @@ void AddFindWsdlCommand(CLI::App& app, Action& action) {
       Print("loaded", loaded);
       Print("wsdl", wsdl);
       if (!loaded) {
-        const std::string reason = BrowserFailure();
-        Fail(reason.empty() ? "the page did not load" : "could not start the browser: " + reason);
+        const std::string reason = BrowserReason();
+        Fail(reason.empty() ? "the page did not load" : "the page did not load: " + reason);
         return int(kFailed);
       }
       return int(wsdl.empty() ? kNotFound : kDone);

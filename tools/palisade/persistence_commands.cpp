@@ -2,9 +2,12 @@
 // SilverlightObjectsManagement, which holds the thread's COM while it works.
 #include "command_line.h"
 
+#include "hostrt32/os_files.h"
 #include "palisade/silverlight_objects_management.h"
 
+#include <filesystem>
 #include <memory>
+#include <system_error>
 
 namespace cli {
 namespace {
@@ -91,13 +94,18 @@ void AddErrorsCommands(CLI::App& app, Action& action) {
   };
   auto save = std::make_shared<SaveArgs>();
   CLI::App* saveCommand = errors->add_subcommand("save", "Record a failed WSDL for an endpoint");
-  // The library reports nothing about a save, so a folder that is not there is caught here.
-  saveCommand->add_option("DIR", save->folder, "Folder of the list file")->required()->check(CLI::ExistingDirectory);
+  saveCommand->add_option("DIR", save->folder, "Folder of the list file")->required();
   saveCommand->add_option("--endpoint", save->data.endPoint, "Service endpoint (the key; may be empty)")->required();
   saveCommand->add_option("--url", save->data.wsdlUrl, "WSDL URL that failed");
   saveCommand->add_option("--text", save->data.errorText, "Text stored with the entry");
   saveCommand->callback([&action, save] {
     action = [save] {
+      // The library reports nothing about a save, so a folder that is not there is caught here.
+      std::error_code error;
+      if (!std::filesystem::is_directory(hostrt::NativePath(save->folder), error)) {
+        Fail("no folder '" + save->folder + "' to save into");
+        return int(kFailed);
+      }
       SilverlightObjectsManagement().SaveErrorData(save->folder, save->data);
       return int(kDone);
     };

@@ -1,0 +1,158 @@
+// The command line end to end: what each job prints, its exit status, and one line on stderr when
+// it fails.
+#include "temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+using testing_support::ReadFile;
+using testing_support::TempDir;
+
+struct Outcome {
+  int status = -1;
+  std::string out, err;
+};
+
+std::string Quoted(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+Outcome Palisade(const std::vector<std::string>& args) {
+  TempDir scratch;
+  std::string command = Quoted(PALISADE_CLI);
+  for (const std::string& arg : args) command += " " + Quoted(arg);
+  const std::string errFile = scratch.str() + "/stderr";
+  command += " 2>" + Quoted(errFile);
+  Outcome outcome;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return outcome;
+  char buffer[4096];
+  for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) outcome.out.append(buffer, n);
+  const int wait = pclose(pipe);
+  outcome.status = WIFEXITED(wait) ? WEXITSTATUS(wait) : -1;
+  outcome.err = ReadFile(errFile);
+  return outcome;
+}
+
+std::string Sample(const std::string& relative) { return std::string(SAMPLES_DIR) + "/" + relative; }
+
+TEST(Cli, HelpVersionAndUsageErrors) {
+  EXPECT_EQ(Palisade({"--version"}).status, 0);
+  EXPECT_NE(Palisade({"--version"}).out.find("palisade "), std::string::npos);
+  EXPECT_EQ(Palisade({"--help"}).status, 0);
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{}, {"bogus"}, {"analyze"}, {"configure", Sample("requests/soap11-plain.http")},
+        {"wsdl", "get"}, {"errors", "save", "/tmp", "--url", "u"}}) {
+    const Outcome outcome = Palisade(args);
+    EXPECT_EQ(outcome.status, 64) << (args.empty() ? "(none)" : args[0]);
+    EXPECT_FALSE(outcome.err.empty()) << (args.empty() ? "(none)" : args[0]);
+  }
+}
+
+TEST(Cli, AnalysesEachSampleRequest) {
+  const struct {
+    const char* request;
+    const char* expected;
+  } cases[] = {
+      {"soap11-plain.http",
+       "messageEncoding=textMessageEncoding\ntransport=KvHttpEngineTransport\naddressingVersion=None\n"
+       "authenticationMode=\nusername=\npassword=\n"},
+      {"soap11-wsa2004-digest.http",
+       "messageEncoding=textMessageEncoding\ntransport=KvHttpEngineTransport\naddressingVersion=WSAddressingAugust2004\n"
+       "authenticationMode=UserNameOverTransport\nusername=orders-batch\npassword=***\n"},
+      {"wcf-soap12-usernametoken.http",
+       "messageEncoding=textMessageEncoding\ntransport=KvHttpEngineTransport\naddressingVersion=\n"
+       "authenticationMode=UserNameOverTransport\nusername=j.doe\npassword=***\n"},
+      {"wcf-binary-usernametoken.http",
+       "messageEncoding=binaryMessageEncoding\ntransport=KvHttpEngineTransport\naddressingVersion=\n"
+       "authenticationMode=UserNameOverTransport\nusername=j.doe\npassword=***\n"},
+  };
+  for (const auto& c : cases) {
+    const Outcome outcome = Palisade({"analyze", Sample(std::string("requests/") + c.request)});
+    EXPECT_EQ(outcome.status, 0) << c.request;
+    EXPECT_EQ(outcome.out, c.expected) << c.request;
+  }
+}
+
+TEST(Cli, UnreadableBodiesFailWithOneLine) {
+  TempDir dir;
+  const struct {
+    const char* name;
+    std::string request;
+    std::vector<std::string> args;
+  } cases[] = {
+      {"cut-off binary body", "POST / HTTP/1.1\r\nContent-Type: application/soap+msbin1\r\n\r\nV\x02\x0b", {"decode"}},
+      {"not XML", "POST / HTTP/1.1\r\nContent-Type: text/xml\r\n\r\nhello", {"decode"}},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = c.args;
+    args.push_back(dir.Write(std::string(c.name) + ".http", c.request));
+    const Outcome outcome = Palisade(args);
+    EXPECT_EQ(outcome.status, 1) << c.name;
+    EXPECT_EQ(std::count(outcome.err.begin(), outcome.err.end(), '\n'), 1) << c.name << ": " << outcome.err;
+  }
+  const Outcome missing = Palisade({"analyze", dir.str() + "/missing.http"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(std::count(missing.err.begin(), missing.err.end(), '\n'), 1) << missing.err;
+}
+
+// Options files as people write them; the module directory's sibling dat/ holds the file.
+TEST(Cli, ReadsHandWrittenOptionsFiles) {
+  const struct {
+    const char* name;
+    std::string ini;
+    const char* expected;
+  } cases[] = {
+      {"CRLF, comments, blanks around =",
+       "; options\r\n[GENERAL]\r\n; detect\r\nAutoDetectMode = Yes\r\nGenerateWebServiceCall=oN\r\nImportWsdlOnlyFromList=0.5\r\n",
+       "AutoDetectMode=true\nGenerateWebServiceCall=true\nImportWsdlOnlyFromList=false\n"},
+      {"byte-order mark, upper-case names",
+       "\xEF\xBB\xBF[general]\nAUTODETECTMODE=on\nimportwsdlonlyfromlist=1\n",
+       "AutoDetectMode=true\nGenerateWebServiceCall=false\nImportWsdlOnlyFromList=true\n"},
+      {"leading blank in the value", "[GENERAL]\nAutoDetectMode= true\n",
+       "AutoDetectMode=true\nGenerateWebServiceCall=false\nImportWsdlOnlyFromList=false\n"},
+      {"no such section", "[OTHER]\nAutoDetectMode=Yes\n",
+       "AutoDetectMode=false\nGenerateWebServiceCall=false\nImportWsdlOnlyFromList=false\n"},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    dir.Write("dat/silverlight_ro.ini", c.ini);
+    std::filesystem::create_directories(dir.path() / "bin");
+    const Outcome outcome = Palisade({"--module-dir", dir.str() + "/bin", "options"});
+    EXPECT_EQ(outcome.status, 0) << c.name;
+    EXPECT_EQ(outcome.out, c.expected) << c.name;
+  }
+}
+
+TEST(Cli, ConfiguresAndKeepsLists) {
+  TempDir dir;
+  const Outcome stored = Palisade({"configure", Sample("requests/soap11-wsa2004-digest.http"), "--service", "Inventory",
+                              "--port", "Basic", "--script", dir.str()});
+  EXPECT_EQ(stored.status, 0);
+  EXPECT_EQ(stored.out, "stored=true\n");
+  EXPECT_NE(ReadFile(dir.str() + "/Inventory.config").find("addressingVersion=\"WSAddressingAugust2004\""),
+            std::string::npos);
+
+  EXPECT_EQ(Palisade({"errors", "save", dir.str(), "--endpoint", "http://h/s", "--url", "http://h/s?wsdl"}).status, 0);
+  const Outcome found = Palisade({"errors", "get", dir.str(), "http://h/s"});
+  EXPECT_EQ(found.status, 0);
+  EXPECT_EQ(found.out, "wsdlUrl=http://h/s?wsdl\nendPoint=http://h/s\nerrorText=\nentryFound=true\n");
+  EXPECT_EQ(Palisade({"errors", "get", dir.str(), "http://h/other"}).status, 2);
+  // Nowhere to save: the command says so rather than reporting a save.
+  const Outcome nowhere = Palisade({"errors", "save", dir.str() + "/missing", "--endpoint", "e"});
+  EXPECT_EQ(nowhere.status, 1);
+  EXPECT_FALSE(nowhere.err.empty());
+}
+
+}  // namespace
