@@ -119,6 +119,6 @@ HRESULT ComBoundary(Body&& body) noexcept {
 }
 
 // Leaves error information for the caller of a method of `iid` and returns `hr`.
-HRESULT ReportError(HRESULT hr, REFIID iid, const OleString& source, const OleString& description) noexcept;
+WIN32_API HRESULT ReportError(HRESULT hr, REFIID iid, const OleString& source, const OleString& description) noexcept;
 
 }  // namespace win32

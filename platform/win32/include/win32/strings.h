@@ -12,18 +12,18 @@
 namespace win32 {
 
 // Narrow text in `codePage` (CP_ACP or CP_UTF8) to UTF-16.
-OleString Widen(std::string_view text, UINT codePage = CP_ACP);
+WIN32_API OleString Widen(std::string_view text, UINT codePage = CP_ACP);
 // The characters of a BSTR up to its length (embedded NULs included); empty for NULL.
-OleStringView ToView(BSTR text) noexcept;
+WIN32_API OleStringView ToView(BSTR text) noexcept;
 // UTF-16 to narrow text; in CP_ACP, characters the code page lacks become '?', never look-alikes.
-std::string Narrow(OleStringView text, UINT codePage = CP_ACP);
+WIN32_API std::string Narrow(OleStringView text, UINT codePage = CP_ACP);
 
 // Owns one BSTR, freed once on destruction.
 class Bstr {
  public:
   Bstr() noexcept = default;
   // Copies the text; raises _com_error(E_OUTOFMEMORY) when the allocation fails.
-  explicit Bstr(OleStringView text);
+  WIN32_API explicit Bstr(OleStringView text);
   Bstr(const Bstr&) = delete;
   Bstr& operator=(const Bstr&) = delete;
   Bstr(Bstr&& other) noexcept : p_(other.Detach()) {}
