@@ -20,6 +20,9 @@ struct FakeLink {
 struct FakePage {
   int completeAtReading = 1;  // 0: never
   bool documentFails = false, notHtml = false, linksFail = false, lengthFails = false;
+  HRESULT visibleAnswer = S_OK, navigateAnswer = S_OK;
+  int silentReadings = 0;            // the first readings fail and write no state
+  HRESULT readingAnswer = S_OK;      // what the other readings answer, their state written
   std::vector<FakeLink> links;
 };
 
@@ -111,20 +114,21 @@ class FakeBrowser final : public win32::ComObject<FakeBrowser, IWebBrowser2> {
   FakeBrowser(const FakePage* page, FakeLog* log) : page_(page), log_(log) {}
   HRESULT STDMETHODCALLTYPE put_Visible(VARIANT_BOOL value) override {
     log_->visible = value;
-    return S_OK;
+    return page_->visibleAnswer;
   }
   HRESULT STDMETHODCALLTYPE Navigate(BSTR url, VARIANT* flags, VARIANT* frame, VARIANT* postData,
                                      VARIANT* headers) override {
     log_->address = win32::OleString(url, SysStringLen(url));
     log_->optionalArgumentsOneEmptyVariant =
         flags && flags->vt == VT_EMPTY && frame == flags && postData == flags && headers == flags;
-    return S_OK;
+    return page_->navigateAnswer;
   }
   HRESULT STDMETHODCALLTYPE get_ReadyState(READYSTATE* state) override {
     ++log_->readings;
+    if (log_->readings <= page_->silentReadings) return E_FAIL;
     const bool complete = page_->completeAtReading != 0 && log_->readings >= page_->completeAtReading;
     *state = complete ? READYSTATE_COMPLETE : READYSTATE_LOADING;
-    return S_OK;
+    return page_->readingAnswer;
   }
   HRESULT STDMETHODCALLTYPE get_Document(IDispatch** document) override {
     *document = nullptr;

@@ -144,6 +144,31 @@ TEST_F(ScriptedBrowser, ALoadedPageWithoutAUsableDocumentStillCountsAsLoaded) {
   }
 }
 
+TEST_F(ScriptedBrowser, FailuresOfTheBrowsersEarlyCallsShowOnlyThroughTheReadyState) {
+  const struct {
+    const char* name;
+    void (*fault)(FakePage&);
+    int readings;
+  } cases[] = {
+      {"put_Visible fails", [](FakePage& page) { page.visibleAnswer = E_FAIL; }, 1},
+      {"Navigate fails", [](FakePage& page) { page.navigateAnswer = E_FAIL; }, 1},
+      {"readings fail but report complete", [](FakePage& page) { page.readingAnswer = E_FAIL; }, 1},
+      {"the first two readings fail and report nothing", [](FakePage& page) { page.silentReadings = 2; }, 3},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    page_ = FakePage{};
+    page_.links = {{OLESTR("A"), OLESTR("http://host/x?wsdl")}};
+    c.fault(page_);
+    log_ = FakeLog{};
+    std::string url;
+    EXPECT_TRUE(Read(url));
+    EXPECT_EQ("http://host/x?wsdl", url);
+    EXPECT_EQ(c.readings, log_.readings);
+    EXPECT_EQ(1, log_.quits);
+  }
+}
+
 TEST_F(ScriptedBrowser, NoBrowserMeansFalseAndAnEmptyUrl) {
   const struct {
     const char* name;
