@@ -7,6 +7,10 @@
 #include "recorded_requests.h"
 #include "win32/strings.h"
 
+#include <pugixml.hpp>
+
+#include <cstdlib>
+#include <new>
 #include <optional>
 #include <vector>
 
@@ -159,6 +163,19 @@ TEST_F(WritingWithFakes, MissingSettingsClassStoresNothing) {
   EXPECT_FALSE(Update(configuration));
   EXPECT_TRUE(record().stores.empty());
   EXPECT_TRUE(record().settings.empty());
+}
+
+TEST_F(WritingWithFakes, AnErrorRaisedByTheAnalysisReachesTheCaller) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "the XML parser's allocator is the DLL's own there";
+#endif
+  PlanDeskConfiguration configuration;
+  // The parser runs out of memory: the SOAP reader raises it rather than report a body it could not read.
+  pugi::set_memory_management_functions([](std::size_t) -> void* { return nullptr; }, std::free);
+  EXPECT_THROW(Update(configuration), std::bad_alloc);
+  pugi::set_memory_management_functions(std::malloc, std::free);
+  EXPECT_TRUE(record().stores.empty());
+  EXPECT_TRUE(Update(configuration)) << "and the next update works";
 }
 
 TEST_F(WritingWithFakes, FailingSettersDoNotStopTheStore) {
