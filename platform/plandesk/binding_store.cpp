@@ -11,8 +11,10 @@ namespace {
 constexpr DWORD kErrorPathNotFound = 3;
 constexpr DWORD kErrorInvalidData = 13;
 constexpr DWORD kErrorDirectory = 267;
-// A configuration of a few bindings is a few kilobytes; anything this large is not one of ours.
-constexpr std::size_t kMaxFileBytes = std::size_t(16) << 20;
+// A configuration of a few bindings is a few kilobytes and nests about ten deep; a file past either
+// bound is not one of ours. Both bound the file written back, whose indentation grows with depth.
+constexpr std::size_t kMaxFileBytes = std::size_t(1) << 20;
+constexpr int kMaxDepth = 64;
 
 // Comments, declaration, processing instructions and doctype are kept. Parsing as a fragment lets
 // text and elements beside the root show as nodes, which pugixml would otherwise drop silently.
@@ -70,6 +72,24 @@ bool HasWellFormedTopLevel(const pugi::xml_document& document) {
   return elements <= 1;
 }
 
+// Whether elements nest deeper than kMaxDepth; without recursion, as the file may be hostile.
+bool NestsTooDeep(const pugi::xml_document& document) {
+  int depth = 1;  // of `node`: the root element is at 1
+  for (pugi::xml_node node = document.first_child(); node;) {
+    if (node.first_child()) {
+      if (++depth > kMaxDepth) return true;
+      node = node.first_child();
+      continue;
+    }
+    while (node && !node.next_sibling()) {
+      node = node.parent();
+      --depth;
+    }
+    if (node) node = node.next_sibling();
+  }
+  return false;
+}
+
 // Loads an existing configuration into `document`; `exists` false when there is none.
 StoreOutcome LoadExisting(const std::string& path, pugi::xml_document& document, bool& exists) {
   exists = false;
@@ -96,6 +116,11 @@ StoreOutcome LoadExisting(const std::string& path, pugi::xml_document& document,
     return Failure(HRESULT_FROM_WIN32(kErrorInvalidData),
                    "the configuration " + Quoted(path) + " is not well-formed XML (" + parsed.description() +
                        " at byte " + std::to_string(parsed.offset) + "); it was left as it is");
+  }
+  if (NestsTooDeep(document)) {
+    return Failure(HRESULT_FROM_WIN32(kErrorInvalidData),
+                   "the configuration " + Quoted(path) + " nests elements more than " + std::to_string(kMaxDepth) +
+                       " deep, which no configuration does; it was left as it is");
   }
   if (!HasWellFormedTopLevel(document)) {
     return Failure(HRESULT_FROM_WIN32(kErrorInvalidData),

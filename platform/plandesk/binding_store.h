@@ -2,7 +2,8 @@
 //
 // One file per service in the script folder (named by SafeFileName), created with mode 0600 as it
 // holds a password, and written whole to a temporary file that is renamed into place. An existing
-// file that is not well-formed XML, or not a configuration, is refused and left as it is.
+// file that is not well-formed XML, not a configuration, larger than 1 MiB or nested more than 64
+// elements deep is refused and left as it is.
 #pragma once
 
 #include "binding_document.h"

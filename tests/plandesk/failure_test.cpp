@@ -114,6 +114,62 @@ TEST_F(PlanDeskFailure, DamagedExistingFileIsLeftAsItIs) {
   EXPECT_EQ(FolderEntries(folder_).size(), 1u);
 }
 
+// Files past what a configuration can be would be written back many times larger (indentation
+// grows with depth): they are refused, and their near neighbours kept.
+TEST_F(PlanDeskFailure, ExistingFilesBeyondAConfigurationsBoundsAreLeftAsTheyAre) {
+  auto nested = [](int depth) {
+    std::string xml = "<configuration>";
+    for (int i = 1; i < depth; ++i) xml += "<a>";
+    for (int i = 1; i < depth; ++i) xml += "</a>";
+    return xml + "</configuration>";
+  };
+  const struct {
+    const char* name;
+    std::string bytes;
+    const char* reason;  // nullptr: stored
+  } cases[] = {
+      {"65 deep", nested(65), "more than 64 deep"},
+      {"100,000 deep", nested(100000), "more than 64 deep"},
+      {"64 deep", nested(64), nullptr},
+      {"over 1 MiB", "<configuration>" + std::string(1 << 20, ' ') + "</configuration>", "too large"},
+      {"just under 1 MiB", "<configuration>" + std::string((1 << 20) - 40, ' ') + "</configuration>", nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteFileBytes(ConfigFile(OLESTR("Calculator")), c.bytes);
+    if (c.reason == nullptr) {
+      EXPECT_EQ(Store(Values{}).hr, S_OK);
+      EXPECT_NE(ReadFileBytes(ConfigFile(OLESTR("Calculator"))).find("<binding name="), std::string::npos);
+    } else {
+      ExpectRefused(Store(Values{}), c.reason);
+      EXPECT_EQ(ReadFileBytes(ConfigFile(OLESTR("Calculator"))), c.bytes);
+    }
+  }
+}
+
+TEST_F(PlanDeskFailure, DoctypesAreKeptButNeverInterpreted) {
+  const std::string secret = (folder_ / "secret.txt").string();
+  WriteFileBytes(secret, "MARKER-FROM-ELSEWHERE");
+  std::string laughs = "<!ENTITY l0 \"lol\">";
+  for (int i = 1; i < 10; ++i) {
+    std::string ten;
+    for (int k = 0; k < 10; ++k) ten += "&l" + std::to_string(i - 1) + ";";
+    laughs += "<!ENTITY l" + std::to_string(i) + " \"" + ten + "\">";
+  }
+  const std::string files[] = {
+      "<!DOCTYPE configuration [<!ENTITY x SYSTEM \"file://" + secret + "\">]><configuration><k>&x;</k></configuration>",
+      "<!DOCTYPE configuration [" + laughs + "]><configuration><k>&l9;</k></configuration>",
+  };
+  for (const std::string& file : files) {
+    WriteFileBytes(ConfigFile(OLESTR("Calculator")), file);
+    EXPECT_EQ(Store(Values{}).hr, S_OK);
+    const std::string written = ReadFileBytes(ConfigFile(OLESTR("Calculator")));
+    EXPECT_EQ(written.find("MARKER"), std::string::npos);
+    EXPECT_NE(written.find("<!DOCTYPE configuration"), std::string::npos);
+    EXPECT_LT(written.size(), file.size() + 1024);
+  }
+}
+
 TEST_F(PlanDeskFailure, ValuesThatXmlCannotCarryAreRefused) {
   Values values;
   values.authenticationMode = OLESTR("UserNameOverTransport");
