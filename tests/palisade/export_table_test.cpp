@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,58 @@ TEST(ExportTable, OnlyTheInterfaceIsExported) {
     return "exported but not in the interface:" + list;
   }();
   for (int i = 0; i < 3; ++i) EXPECT_TRUE(sawEachClass[i]) << classes[i] << " is not exported";
+}
+
+// Every member of the interface, and no other, with the parameter types callers link against.
+TEST(ExportTable, TheMembersAreExactlyTheInterfaces) {
+  const std::set<std::string> expected = {
+      "WsdlDataUtils::WsdlDataUtils(bool)",
+      "WsdlDataUtils::WsdlDataUtils(WsdlDataUtils const&)",
+      "WsdlDataUtils::operator=(WsdlDataUtils const&)",
+      "WsdlDataUtils::~WsdlDataUtils()",
+      "WsdlDataUtils::ReadDataFromFile()",
+      "WsdlDataUtils::IsAutoDetect()",
+      "WsdlDataUtils::IsGenerateWebServiceCall()",
+      "WsdlDataUtils::IsImportOnlyFromList()",
+      "WsdlDataUtils::ReadWsdlLink(S&, S&)",
+      "WsdlDataUtils::GetGeneralOptions()",
+      "PlanDeskConfiguration::PlanDeskConfiguration()",
+      "PlanDeskConfiguration::PlanDeskConfiguration(PlanDeskConfiguration const&)",
+      "PlanDeskConfiguration::operator=(PlanDeskConfiguration const&)",
+      "PlanDeskConfiguration::~PlanDeskConfiguration()",
+      "PlanDeskConfiguration::UpdateServiceConfiguration(S, S, S, S, OsStrBin, bool, S&)",
+      "PlanDeskConfiguration::IsBinaryContent(S&)",
+      "PlanDeskConfiguration::getAddressingVersion(OsStrBin)",
+      "PlanDeskConfiguration::setAuthenticationMode(OsStrBin, SecuritySettings&)",
+      "PlanDeskConfiguration::retrieveUsernameAndPassword(void*, SecuritySettings&, void*)",
+      "PlanDeskConfiguration::WriteConfigurationToFile(ConfigurationTypes const&, S, S, bool, S)",
+      "PlanDeskConfiguration::CreatePalisade()",
+      "PlanDeskConfiguration::CreateNewItem()",
+      "SilverlightObjectsManagement::SilverlightObjectsManagement()",
+      "SilverlightObjectsManagement::SilverlightObjectsManagement(SilverlightObjectsManagement const&)",
+      "SilverlightObjectsManagement::operator=(SilverlightObjectsManagement const&)",
+      "SilverlightObjectsManagement::~SilverlightObjectsManagement()",
+      "SilverlightObjectsManagement::GetWsdlData(char const*, WsdlData&)",
+      "SilverlightObjectsManagement::SaveWsdlData(char const*, char const*)",
+      "SilverlightObjectsManagement::SaveErrorData(S, WsdlErrorData)",
+      "SilverlightObjectsManagement::GetEntryFromErrorDataFile(S, S, WsdlErrorData&)",
+      "SilverlightObjectsManagement::GetEntryFromWsdlIniFile(S, S, S&)",
+      "SilverlightObjectsManagement::CreateHistoryComObject()",
+      "SilverlightObjectsManagement::CreateErrorComObject(S)",
+      "SilverlightObjectsManagement::CreateWsdlIniComObject(S)",
+      "SilverlightObjectsManagement::CreateNewItem()",
+  };
+  const std::regex member(R"(^(WsdlDataUtils|PlanDeskConfiguration|SilverlightObjectsManagement)::.*)");
+  const std::regex string("std::__cxx11::basic_string<char, std::char_traits<char>, std::allocator<char> ?>");
+  const std::regex abiTag(R"(\[abi:cxx11\])");
+  std::set<std::string> exported;
+  for (const std::string& symbol : ExportedSymbols()) {
+    if (std::regex_match(symbol, member)) {
+      exported.insert(std::regex_replace(std::regex_replace(symbol, string, "S"), abiTag, ""));
+    }
+  }
+  for (const std::string& name : expected) EXPECT_EQ(exported.count(name), 1u) << "not exported: " << name;
+  for (const std::string& name : exported) EXPECT_EQ(expected.count(name), 1u) << "not in the interface: " << name;
 }
 
 }  // namespace
