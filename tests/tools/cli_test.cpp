@@ -107,6 +107,41 @@ TEST(Cli, UnreadableBodiesFailWithOneLine) {
   EXPECT_EQ(std::count(missing.err.begin(), missing.err.end(), '\n'), 1) << missing.err;
 }
 
+TEST(Cli, UndoesChunkingAndRefusesCompressedBodies) {
+  TempDir dir;
+  const std::string plain = ReadFile(Sample("requests/soap11-wsa2004-digest.http"));
+  const std::size_t split = plain.find("\r\n\r\n");
+  ASSERT_NE(split, std::string::npos);
+  const std::string header = plain.substr(0, split + 2), body = plain.substr(split + 4);
+  const std::string expected = Palisade({"analyze", Sample("requests/soap11-wsa2004-digest.http")}).out;
+  std::string chunks;
+  for (std::size_t at = 0; at < body.size(); at += 100) {
+    const std::string piece = body.substr(at, 100);
+    char size[16];
+    std::snprintf(size, sizeof size, "%zX", piece.size());
+    chunks += std::string(size) + (at == 0 ? ";ext=1" : "") + "\r\n" + piece + "\r\n";
+  }
+  const struct {
+    const char* name;
+    std::string request;
+    int status;
+  } cases[] = {
+      {"chunked", header + "Transfer-Encoding: chunked\r\n\r\n" + chunks + "0\r\n\r\n", 0},
+      {"chunked, header name in lower case", header + "transfer-encoding:  Chunked\r\n\r\n" + chunks + "0\r\n\r\n", 0},
+      {"chunks cut off", header + "Transfer-Encoding: chunked\r\n\r\n" + chunks.substr(0, chunks.size() / 2), 1},
+      {"a chunk longer than its size", header + "Transfer-Encoding: chunked\r\n\r\n2\r\nabc\r\n0\r\n\r\n", 1},
+      {"no size", header + "Transfer-Encoding: chunked\r\n\r\n" + body, 1},
+      {"gzip", header + "Content-Encoding: gzip\r\n\r\n\x1f\x8b\x08", 1},
+  };
+  for (const auto& c : cases) {
+    const Outcome outcome = Palisade({"analyze", dir.Write(std::string(c.name) + ".http", c.request)});
+    EXPECT_EQ(outcome.status, c.status) << c.name << ": " << outcome.err;
+    if (c.status == 0) {
+      EXPECT_EQ(outcome.out, expected) << c.name;
+    }
+  }
+}
+
 // Options files as people write them; the module directory's sibling dat/ holds the file.
 TEST(Cli, ReadsHandWrittenOptionsFiles) {
   const struct {

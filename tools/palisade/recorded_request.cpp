@@ -2,10 +2,87 @@
 
 #include "hostrt32/os_files.h"
 
+#include <algorithm>
+#include <cctype>
+#include <string_view>
+
 namespace cli {
 namespace {
 
 constexpr std::size_t kMaxRequestBytes = std::size_t(1) << 30;
+
+std::string Lower(std::string_view text) {
+  std::string lower(text);
+  std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+  return lower;
+}
+
+// The value of the first header line named `name` (any case), trimmed and in lower case; empty
+// when there is none.
+std::string HeaderValue(const std::string& header, std::string_view name) {
+  std::size_t start = header.find('\n');  // past the request line
+  while (start != std::string::npos) {
+    const std::size_t end = header.find('\n', start + 1);
+    std::string_view line(header.data() + start + 1, (end == std::string::npos ? header.size() : end) - start - 1);
+    const std::size_t colon = line.find(':');
+    if (colon != std::string_view::npos && Lower(line.substr(0, colon)) == Lower(name)) {
+      std::string_view value = line.substr(colon + 1);
+      const std::size_t first = value.find_first_not_of(" \t");
+      const std::size_t last = value.find_last_not_of(" \t\r");
+      return first == std::string_view::npos ? std::string() : Lower(value.substr(first, last - first + 1));
+    }
+    start = end;
+  }
+  return {};
+}
+
+// The data of a chunked body: each chunk's size in hex (extensions after ';' ignored), its line
+// end, the data and another line end, up to the chunk of size 0. False when it is malformed.
+bool Dechunk(const std::string& body, std::string& data) {
+  data.clear();
+  std::size_t at = 0;
+  for (;;) {
+    const std::size_t lineEnd = body.find('\n', at);
+    if (lineEnd == std::string::npos) return false;
+    std::size_t size = 0, digits = 0;
+    for (std::size_t i = at; i < lineEnd && std::isxdigit(static_cast<unsigned char>(body[i])); ++i, ++digits) {
+      if (digits == 15) return false;  // more than any body could hold
+      const char c = body[i];
+      size = size * 16 + static_cast<std::size_t>(c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10);
+    }
+    if (digits == 0) return false;
+    at = lineEnd + 1;
+    if (size == 0) return true;  // trailers, if any, are not the body's
+    if (body.size() - at < size) return false;
+    data.append(body, at, size);
+    at += size;
+    if (body.compare(at, 2, "\r\n") == 0) {
+      at += 2;
+    } else if (body.compare(at, 1, "\n") == 0) {
+      at += 1;
+    } else {
+      return false;
+    }
+  }
+}
+
+// Undoes a chunked transfer encoding; refuses a body in a content encoding (compressed), which the
+// analysis would only take for a malformed document.
+bool DecodeBody(RecordedRequest& request, const std::string& path, std::string& error) {
+  const std::string coding = HeaderValue(request.header, "Content-Encoding");
+  if (!coding.empty() && coding != "identity") {
+    error = "the body of '" + path + "' is compressed (Content-Encoding: " + coding + "); decompress it first";
+    return false;
+  }
+  if (HeaderValue(request.header, "Transfer-Encoding").find("chunked") == std::string::npos) return true;
+  std::string data;
+  if (!Dechunk(request.body, data)) {
+    error = "the chunked body of '" + path + "' is malformed or cut off";
+    return false;
+  }
+  request.body = std::move(data);
+  return true;
+}
 
 }  // namespace
 
@@ -23,7 +100,7 @@ bool LoadRecordedRequest(const std::string& path, RecordedRequest& request, std:
   }
   request.header = contents.substr(0, split);
   request.body = contents.substr(split + separator);
-  return true;
+  return DecodeBody(request, path, error);
 }
 
 bool LoadRequestParts(const std::string& headerPath, const std::string& bodyPath, RecordedRequest& request,

@@ -11,8 +11,9 @@ struct RecordedRequest {
   std::string body;    // the bytes after the blank line, NULs included
 };
 
-// Reads and splits a recorded request; false with `error` set when it cannot be read or has no
-// blank line after its header.
+// Reads and splits a recorded request, undoing a chunked transfer encoding; false with `error` set
+// when it cannot be read, has no blank line after its header, its chunks are malformed, or its body
+// is compressed (a content encoding).
 bool LoadRecordedRequest(const std::string& path, RecordedRequest& request, std::string& error);
 // Reads a header and a body from two files.
 bool LoadRequestParts(const std::string& headerPath, const std::string& bodyPath, RecordedRequest& request,
