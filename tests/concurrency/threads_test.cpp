@@ -1,7 +1,8 @@
 // Separate objects of each exported class on eight threads at once, each thread in an apartment of
 // its own: nothing races (the `tsan` preset runs this under ThreadSanitizer) and nothing written to
-// a thread's own files, or to the history file they all share, is lost. Reads and analyses run
-// 10,000 times a thread; writes, which rewrite and flush a whole file each, 200 times.
+// a thread's own files, or to the history file they all share, is lost. Reads, and analyses with
+// the store of their binding, run 10,000 times a thread; entries added to a list, which rewrite a
+// file that grows with each of them, 200 times.
 #include "palisade/plandesk_configuration.h"
 #include "palisade/silverlight_objects_management.h"
 #include "palisade/wsdl_data_utils.h"
@@ -22,6 +23,7 @@ namespace {
 
 constexpr int kThreads = 8;
 constexpr int kReads = 10000;
+constexpr int kUpdates = 10000;
 constexpr int kWrites = 200;
 
 const char kRequestHeader[] = "POST /svc HTTP/1.1\r\nContent-Type: application/soap+xml";
@@ -89,7 +91,7 @@ TEST_F(Threads, BindingsAreDerivedAndStoredPerThread) {
               xfvOsStrConstructFromBytes(&body, kRequestBody, sizeof kRequestBody - 1);
               std::string unused;
               int failed = 0;
-              for (int i = 0; i < kWrites; ++i) {
+              for (int i = 0; i < kUpdates; ++i) {
                 failed += !configuration.UpdateServiceConfiguration("Service", "Port" + std::to_string(i % 10), script,
                                                                     kRequestHeader, body, true, unused);
               }
