@@ -266,11 +266,15 @@ TEST_F(RealBrowser, ReadsServedPagesAsTheBrowserReportsThem) {
   // An address the browser cannot parse comes back as written.
   server.Add("/unparsable", "text/html; charset=utf-8",
              R"(<!DOCTYPE html><a href="http://host:99999/caf&#xE9;/Сервис.wsdl">wsdl</a>)");
+  // The search is case-sensitive and finds the text anywhere in the address.
+  server.Add("/case", "text/html", R"(<!DOCTYPE html><a href="Service.asmx?WSDL">upper</a>
+      <a href="Service.WSDL">upper</a> <a href="Get.aspx?wsdlfile=1">query</a> <a href="b.wsdl">later</a>)");
   const struct {
     const char* path;
     std::string found;
   } cases[] = {
       {"/help", server.Url("/Service.asmx?wsdl")},
+      {"/case", server.Url("/Get.aspx?wsdlfile=1")},
       {"/xhtml", server.Url("/Service.svc?wsdl")},
       {"/unparsable", "http://host:99999/caf\xE9/??????.wsdl"},
   };
