@@ -4,6 +4,7 @@
 #include "list_file.h"
 
 #include "config/ini_document.h"
+#include "ini_meaning.h"
 #include "key_fold.h"
 
 #include <cstddef>
@@ -46,19 +47,6 @@ bool IsItemSection(const ini::Section& section) {
   return !section.header.empty() && ini::SameName(std::string_view(section.name).substr(0, prefix.size()), prefix);
 }
 
-// The sections that are not the list's, with their entries.
-std::vector<std::string> OthersMeaning(const ini::Document& document) {
-  std::vector<std::string> meaning;
-  for (const ini::Section& section : document.sections()) {
-    if (IsItemSection(section)) continue;
-    meaning.push_back("[" + section.name + "]");
-    for (const ini::Line& line : section.lines) {
-      if (line.kind == ini::Line::Kind::Entry) meaning.push_back(line.key + "=" + line.value);
-    }
-  }
-  return meaning;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -73,6 +61,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const ini::Document reread = ini::Document::Parse(saved.Serialize());
 
   if (!SameItems(items, Loaded(reread))) std::abort();
-  if (OthersMeaning(original) != OthersMeaning(reread)) std::abort();
+  if (Meaning(original, IsItemSection) != Meaning(reread, IsItemSection)) std::abort();
   return 0;
 }
