@@ -1,20 +1,12 @@
 #include "executable_dir.h"
 
 #include "win32/kernel.h"
+#include "win32/module_file.h"
 
 namespace hostrt::detail {
 
 std::string ExecutableDirectory() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0) return {};
-    if (length < path.size()) {
-      path.resize(length);
-      break;
-    }
-    path.resize(path.size() * 2);
-  }
+  std::wstring path = win32::ModuleFileName(nullptr);
   const std::size_t separator = path.find_last_of(L"\\/");
   if (separator == std::wstring::npos) return {};
   path.resize(separator);

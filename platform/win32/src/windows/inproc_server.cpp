@@ -1,5 +1,6 @@
 // Registration of an in-process server under HKEY_CLASSES_ROOT.
 #include "win32/inproc_server.h"
+#include "win32/module_file.h"
 
 #include <olectl.h>
 
@@ -16,16 +17,7 @@ std::wstring ThisModulePath() {
                           reinterpret_cast<LPCWSTR>(&RegisterServerClasses), &module)) {
     return {};
   }
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0) return {};
-    if (length < path.size()) {
-      path.resize(length);
-      return path;
-    }
-    path.resize(path.size() * 2);
-  }
+  return ModuleFileName(module);
 }
 
 LONG SetValue(const std::wstring& keyPath, const wchar_t* name, const std::wstring& value) {
