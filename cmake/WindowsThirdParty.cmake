@@ -12,7 +12,10 @@ if(NOT EXISTS "${PALISADE_PUGIXML_SOURCE_DIR}/src/pugixml.cpp")
     message(FATAL_ERROR "pugixml sources are missing: run scripts/fetch-pugixml ${PALISADE_PUGIXML_SOURCE_DIR}")
   endif()
 endif()
-add_library(pugixml STATIC "${PALISADE_PUGIXML_SOURCE_DIR}/src/pugixml.cpp")
+# A DLL, as on Linux: one copy of its state (the allocation functions tests replace) for every module.
+add_library(pugixml SHARED "${PALISADE_PUGIXML_SOURCE_DIR}/src/pugixml.cpp")
+target_compile_definitions(pugixml PRIVATE "PUGIXML_API=__declspec(dllexport)"
+                           INTERFACE "PUGIXML_API=__declspec(dllimport)")
 target_include_directories(pugixml SYSTEM PUBLIC "${PALISADE_PUGIXML_SOURCE_DIR}/src")
 add_library(pugixml::pugixml ALIAS pugixml)
 
@@ -39,12 +42,35 @@ if(PALISADE_BUILD_TESTS)
 endif()
 
 # The compiler's runtime DLLs go beside the programs: every module shares one C++ runtime, so
-# strings and exceptions cross from one to another as on Linux.
-foreach(dll libstdc++-6.dll libgcc_s_dw2-1.dll libwinpthread-1.dll)
-  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${dll} OUTPUT_VARIABLE path
-                  OUTPUT_STRIP_TRAILING_WHITESPACE)
-  if(EXISTS "${path}")
-    file(COPY "${path}" DESTINATION "${CMAKE_RUNTIME_OUTPUT_DIRECTORY}")
-    list(APPEND PALISADE_RUNTIME_DLLS "${path}")
-  endif()
-endforeach()
+# strings and exceptions cross from one to another as on Linux. Which DLLs those are differs between
+# toolchains (libgcc_s_dw2-1.dll on i686, libgcc_s_seh-1.dll on x86_64), so they are read from the
+# imports of a program this compiler links, following each DLL's own imports; a DLL is the
+# compiler's when the compiler finds it as a file (system DLLs it does not).
+set(_probe_dir "${PROJECT_BINARY_DIR}/_deps/runtime-probe")
+file(WRITE "${_probe_dir}/probe.cpp"
+     "#include <string>\n#include <thread>\nint main() { std::thread([] {}).join(); throw std::string(); }\n")
+execute_process(COMMAND ${CMAKE_CXX_COMPILER} -o probe.exe probe.cpp WORKING_DIRECTORY "${_probe_dir}"
+                RESULT_VARIABLE linked)
+if(NOT linked EQUAL 0)
+  message(FATAL_ERROR "${CMAKE_CXX_COMPILER} cannot link a program")
+endif()
+set(PALISADE_RUNTIME_DLLS "")
+set(_pending "${_probe_dir}/probe.exe")
+while(_pending)
+  list(POP_FRONT _pending module)
+  execute_process(COMMAND ${CMAKE_OBJDUMP} -p "${module}" OUTPUT_VARIABLE imports)
+  string(REGEX MATCHALL "DLL Name: [^\r\n]+" imports "${imports}")
+  foreach(line IN LISTS imports)
+    string(REPLACE "DLL Name: " "" dll "${line}")
+    execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${dll} OUTPUT_VARIABLE path
+                    OUTPUT_STRIP_TRAILING_WHITESPACE)
+    if(IS_ABSOLUTE "${path}" AND EXISTS "${path}")
+      get_filename_component(path "${path}" REALPATH)
+      if(NOT path IN_LIST PALISADE_RUNTIME_DLLS)
+        list(APPEND PALISADE_RUNTIME_DLLS "${path}")
+        list(APPEND _pending "${path}")
+      endif()
+    endif()
+  endforeach()
+endwhile()
+file(COPY ${PALISADE_RUNTIME_DLLS} DESTINATION "${CMAKE_RUNTIME_OUTPUT_DIRECTORY}")

@@ -1,22 +1,6 @@
-# 32-bit Windows, cross-built with MinGW-w64 (Debian: g++-mingw-w64-i686, the posix-threads flavour,
-# whose std::thread and std::mutex the library and the tests use).
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86)
-
+# 32-bit Windows, cross-built with MinGW-w64 (Debian: g++-mingw-w64-i686): the deliverable DLLs.
 set(PALISADE_MINGW_PREFIX i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${PALISADE_MINGW_PREFIX}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${PALISADE_MINGW_PREFIX}-g++-posix)
-set(CMAKE_RC_COMPILER ${PALISADE_MINGW_PREFIX}-windres)
-
-# Libraries and headers come from the MinGW sysroot only, never from the build machine's /usr.
-set(CMAKE_FIND_ROOT_PATH /usr/${PALISADE_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-# ctest runs the test programs under Wine when it is there.
-find_program(PALISADE_WINE wine)
-if(PALISADE_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${PALISADE_WINE})
-endif()
+set(CMAKE_SYSTEM_PROCESSOR x86)
+# Wine's 32-bit loader (package wine32:i386), which runs only where the kernel executes 32-bit code.
+set(PALISADE_WINE_LOADER /usr/lib/wine/wine)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64.cmake)
