@@ -58,7 +58,7 @@ TEST_F(PlanDeskFailure, UnsafeServiceNamesLandInsideTheScriptFolder) {
     ASSERT_EQ(call.result, VARIANT_TRUE);
     const fs::path file = ConfigFile(name);
     EXPECT_EQ(file.parent_path(), folder_);
-    EXPECT_TRUE(IsReadableFileName(file.filename().string())) << file.filename();
+    EXPECT_TRUE(IsReadableFileName(file.filename().u8string())) << file.filename();
     EXPECT_TRUE(ReadBinding(file).found);
   }
   EXPECT_EQ(FolderEntries(folder_).size(), std::size(names)) << "two names shared a file";

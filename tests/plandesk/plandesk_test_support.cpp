@@ -34,7 +34,7 @@ void PlanDeskTest::TearDown() {
 }
 
 fs::path PlanDeskTest::ConfigFile(win32::OleStringView service) const {
-  return folder_ / plandesk::SafeFileName(service);
+  return folder_ / fs::u8path(plandesk::SafeFileName(service));
 }
 
 StoreCall PlanDeskTest::Store(const Values& values, win32::OleStringView service, const std::string& folder,
@@ -133,7 +133,7 @@ void WriteFileBytes(const fs::path& file, const std::string& bytes) {
 
 std::vector<std::string> FolderEntries(const fs::path& folder) {
   std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().u8string());
   std::sort(names.begin(), names.end());
   return names;
 }

@@ -99,14 +99,20 @@ TEST_F(ActivationTest, FailuresLeaveNothingBehind) {
       {"no server path", true, kOtherClass, "", CLSCTX_INPROC_SERVER, IID_IWidget, REGDB_E_CLASSNOTREG},
       {"not in process", true, CLSID_TestWidget, nullptr, CLSCTX_LOCAL_SERVER, IID_IWidget, REGDB_E_CLASSNOTREG},
       // Wine answers E_ACCESSDENIED and Windows the loader's error; our runtime says CO_E_DLLNOTFOUND.
-      {"missing file", true, kOtherClass, "/nonexistent/lib.so", CLSCTX_ALL, IID_IWidget,
+      {"missing file", true, kOtherClass, "/nonexistent/lib.so", CLSCTX_INPROC_SERVER, IID_IWidget,
        testing_support::kWindows ? kAnyFailure : CO_E_DLLNOTFOUND},
-      {"no DllGetClassObject", true, kOtherClass, NoEntryServer(), CLSCTX_ALL, IID_IWidget, CO_E_DLLNOTFOUND},
-      {"server lacks the class", true, kOtherClass, WidgetServer(), CLSCTX_ALL, IID_IWidget, CLASS_E_CLASSNOTAVAILABLE},
+      {"no DllGetClassObject", true, kOtherClass, NoEntryServer(), CLSCTX_INPROC_SERVER, IID_IWidget,
+       CO_E_DLLNOTFOUND},
+      {"server lacks the class", true, kOtherClass, WidgetServer(), CLSCTX_INPROC_SERVER, IID_IWidget,
+       CLASS_E_CLASSNOTAVAILABLE},
       {"object lacks the IID", true, CLSID_TestWidget, nullptr, CLSCTX_INPROC_SERVER, kUnknownIid, E_NOINTERFACE},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
+    // Wine serves an in-process class that is asked for out of process from a surrogate process
+    // (dllhost.exe), where Windows does so only for a class whose AppID names a DllSurrogate; the
+    // surrogate outlives the test and holds its output open, so the case is left to other systems.
+    if (c.context == CLSCTX_LOCAL_SERVER && testing_support::RunsUnderWine()) continue;
     if (c.server) {
       ASSERT_EQ(ComRegistryAdd(nullptr, kOtherClass, *c.server ? c.server : nullptr), S_OK);
     }
@@ -126,7 +132,7 @@ TEST_F(ActivationTest, FailuresLeaveNothingBehind) {
   }
   Apartment apartment;
   EXPECT_EQ(CoCreateInstance(CLSID_TestWidget, nullptr, CLSCTX_ALL, IID_IWidget, nullptr), E_POINTER);
-  EXPECT_EQ(CoGetClassObject(CLSID_TestWidget, CLSCTX_ALL, nullptr, IID_IClassFactory, nullptr), E_POINTER);
+  EXPECT_EQ(CoGetClassObject(CLSID_TestWidget, CLSCTX_ALL, nullptr, IID_IClassFactory, nullptr), E_INVALIDARG);
 }
 
 TEST_F(ActivationTest, RegisteredClassObjectWinsInItsApartmentOnly) {
@@ -151,7 +157,8 @@ TEST_F(ActivationTest, ClassObjectTable) {
   };
   DWORD cookie = 1234, second = 0;
   EXPECT_EQ(reg(&cookie), CO_E_NOTINITIALIZED);
-  EXPECT_EQ(cookie, 0u);
+  // Wine looks for the apartment before it clears the cookie.
+  EXPECT_EQ(cookie, testing_support::RunsUnderWine() ? 1234u : 0u);
   EXPECT_EQ(CoRevokeClassObject(1), CO_E_NOTINITIALIZED);
   {
     Apartment apartment;

@@ -121,7 +121,10 @@ TEST_F(BstrTest, VariantClearReleasesOnlyWhatItOwns) {
     while (unknown.refs > 1) unknown.Release();
   }
   SysFreeString(kept);
-  EXPECT_EQ(VariantClear(nullptr), E_INVALIDARG);
+  // Windows does not check for NULL (it faults); our runtime refuses it.
+  if (kComDiagnostics) {
+    EXPECT_EQ(VariantClear(nullptr), E_INVALIDARG);
+  }
 }
 
 }  // namespace

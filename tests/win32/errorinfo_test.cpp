@@ -1,5 +1,6 @@
 // Per-thread error information, and how _com_error carries it.
 #include "com_test_support.h"
+#include "test_system.h"
 #include "test_widget.h"
 #include "win32/com_object.h"
 #include "win32/strings.h"
@@ -74,7 +75,9 @@ TEST_F(ErrorInfoTest, SetGetTransfersAndClears) {
     Apartment apartment;
     SetErrorInfo(0, info);
   }
-  EXPECT_EQ(RefCount(info), 1u);
+  // Wine keeps the thread's error information past its last CoUninitialize, until the thread ends.
+  EXPECT_EQ(RefCount(info), testing_support::RunsUnderWine() ? 2u : 1u);
+  SetErrorInfo(0, nullptr);
 }
 
 TEST_F(ErrorInfoTest, IssueErrorExAttachesOnlyWhatTheObjectVouchesFor) {

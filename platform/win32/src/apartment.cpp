@@ -168,7 +168,7 @@ extern "C" HRESULT WINAPI CoRevokeClassObject(DWORD cookie) {
 }
 
 extern "C" HRESULT WINAPI CoGetClassObject(REFCLSID clsid, DWORD context, void*, REFIID riid, void** ppv) {
-  if (ppv == nullptr) return E_POINTER;
+  if (ppv == nullptr) return E_INVALIDARG;  // CoCreateInstance says E_POINTER for the same
   *ppv = nullptr;
   if (t_thread.inits == 0) return CO_E_NOTINITIALIZED;
   if (IUnknown* registered = FindRegisteredClass(clsid, context)) {

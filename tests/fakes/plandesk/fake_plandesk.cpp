@@ -1,7 +1,6 @@
 #include "fake_plandesk.h"
 
 #include "win32/com_object.h"
-#include "win32/registry.h"
 #include "win32/strings.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +11,7 @@ struct FakePlanDesk::State {
   PlanDeskRecord record;
   StoreAnswer storeAnswer;
   HRESULT setterResult = S_OK;
+  bool withdrawn[2] = {false, false};
 };
 
 namespace {
@@ -20,10 +20,6 @@ using PlanDesk::IPersistSilverlightConfigurationSettings;
 using PlanDesk::IPersistSilverlightPalisades;
 using State = FakePlanDesk::State;
 
-constexpr CLSID kFakeUtilitiesClsid = {
-    0x59BA3F0F, 0xC0D2, 0x41BE, {0xB8, 0xA3, 0xC7, 0x69, 0xA4, 0x09, 0xE0, 0x0A}};
-constexpr CLSID kFakeSettingsClsid = {
-    0x3A206554, 0x38D3, 0x4FF6, {0xB1, 0x28, 0x2D, 0x6D, 0xB8, 0x54, 0x6E, 0xDB}};
 constexpr IID kIidRecordedSettings = {
     0x745C7708, 0x92DD, 0x4242, {0xB8, 0x4D, 0xD2, 0x87, 0x76, 0x76, 0x7D, 0x6F}};
 
@@ -127,38 +123,34 @@ class FakeUtilities final
   std::shared_ptr<State> state_;
 };
 
-// A class object handing every new fake the shared record.
+// A class object handing every new fake the shared record; a withdrawn class answers as one that
+// is not registered.
 template <class Fake>
 class FakeFactory final : public win32::ComObject<FakeFactory<Fake>, IClassFactory> {
  public:
-  explicit FakeFactory(std::shared_ptr<State> state) : state_(std::move(state)) {}
+  FakeFactory(std::shared_ptr<State> state, FakePlanDesk::Class fake) : state_(std::move(state)), fake_(fake) {}
 
   HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
     if (ppv) *ppv = nullptr;
     if (outer) return CLASS_E_NOAGGREGATION;
+    if (state_->withdrawn[fake_]) return REGDB_E_CLASSNOTREG;
     return Fake::Create(riid, ppv, state_);
   }
   HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
 
  private:
   std::shared_ptr<State> state_;
-};
-
-struct ClassEntry {
-  const OLECHAR* progId;
-  CLSID clsid;
-  HRESULT (*createFactory)(const std::shared_ptr<State>&, IUnknown**);
+  FakePlanDesk::Class fake_;
 };
 
 template <class Fake>
-HRESULT CreateFactory(const std::shared_ptr<State>& state, IUnknown** factory) {
-  return FakeFactory<Fake>::Create(IID_IUnknown, reinterpret_cast<void**>(factory), state);
+DWORD Register(REFCLSID clsid, const std::shared_ptr<State>& state, FakePlanDesk::Class fake) {
+  CComPtr<IClassFactory> factory;
+  DWORD cookie = 0;
+  EXPECT_EQ(FakeFactory<Fake>::Create(IID_IClassFactory, reinterpret_cast<void**>(&factory), state, fake), S_OK);
+  EXPECT_EQ(CoRegisterClassObject(clsid, factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie), S_OK);
+  return cookie;
 }
-
-const ClassEntry kClasses[] = {
-    {PlanDesk::kProgIdSilverlightPalisades, kFakeUtilitiesClsid, &CreateFactory<FakeUtilities>},
-    {PlanDesk::kProgIdSilverlightConfigurationSettings, kFakeSettingsClsid, &CreateFactory<FakeSettings>},
-};
 
 }  // namespace
 
@@ -169,31 +161,17 @@ void PrintTo(const SettingsCall& call, std::ostream* out) {
 }
 
 FakePlanDesk::FakePlanDesk() : state_(std::make_shared<State>()) {
-  Register(kUtilities);
-  Register(kSettings);
+  cookies_[kUtilities] = Register<FakeUtilities>(PlanDesk::CLSID_SilverlightPalisades, state_, kUtilities);
+  cookies_[kSettings] = Register<FakeSettings>(PlanDesk::CLSID_SilverlightConfigurationSettings, state_, kSettings);
 }
 
 FakePlanDesk::~FakePlanDesk() {
-  Unregister(kUtilities);
-  Unregister(kSettings);
+  for (const DWORD cookie : cookies_) EXPECT_EQ(CoRevokeClassObject(cookie), S_OK);
 }
 
-void FakePlanDesk::Register(Class fake) {
-  if (cookies_[fake] != 0) return;
-  const ClassEntry& entry = kClasses[fake];
-  CComPtr<IUnknown> factory;
-  ASSERT_EQ(entry.createFactory(state_, &factory), S_OK);
-  ASSERT_EQ(ComRegistryAdd(entry.progId, entry.clsid, nullptr), S_OK);
-  EXPECT_EQ(CoRegisterClassObject(entry.clsid, factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookies_[fake]),
-            S_OK);
-}
+void FakePlanDesk::Withdraw(Class fake) { state_->withdrawn[fake] = true; }
 
-void FakePlanDesk::Unregister(Class fake) {
-  if (cookies_[fake] == 0) return;
-  EXPECT_EQ(CoRevokeClassObject(cookies_[fake]), S_OK);
-  EXPECT_EQ(ComRegistryRemove(kClasses[fake].clsid), S_OK);
-  cookies_[fake] = 0;
-}
+void FakePlanDesk::Restore(Class fake) { state_->withdrawn[fake] = false; }
 
 void FakePlanDesk::AnswerStore(const StoreAnswer& answer) { state_->storeAnswer = answer; }
 

@@ -1,12 +1,10 @@
 // Fakes of the two PlanDesk classes, for tests of the library's configuration writing.
 //
-// FakePlanDesk registers them through the COM runtime under the component's ProgIDs, for the
-// calling thread's apartment, so that the library creates them exactly as it creates the component.
+// FakePlanDesk registers class objects under the component's own class identifiers, for the calling
+// thread's apartment, so that the library finds them by the component's ProgIDs and creates them
+// exactly as it creates the component; the component is found again once the fake is gone.
 // The settings fake records every call made on it, in order; the utilities fake records each store
 // call together with what its settings object had been given by then, and answers as it is told.
-//
-// The ProgIDs are taken over for the rest of the process (the component's own registration is not
-// restored), so a test program uses either the fakes or the real component.
 #pragma once
 
 #include "palisade/serviceconfig/plandesk_interfaces.h"
@@ -64,10 +62,10 @@ class FakePlanDesk {
   FakePlanDesk(const FakePlanDesk&) = delete;
   FakePlanDesk& operator=(const FakePlanDesk&) = delete;
 
-  void Register(Class fake);
-  // Takes the class and its ProgID away, as if it had never been registered. Objects already made
-  // live on.
-  void Unregister(Class fake);
+  // Makes the class answer every creation as a class that is not registered (REGDB_E_CLASSNOTREG),
+  // until it is restored. Objects already made live on.
+  void Withdraw(Class fake);
+  void Restore(Class fake);
 
   void AnswerStore(const StoreAnswer& answer);
   // What every setter returns (S_OK unless told otherwise); the call is recorded either way.

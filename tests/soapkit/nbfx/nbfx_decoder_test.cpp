@@ -391,7 +391,10 @@ TEST(NbfxText, DatesAndDurations) {
   {
     TimeZone zone("EST5EDT,M3.2.0,M11.1.0");
     EXPECT_EQ(Content("9640e31485c850c188"), "2000-02-29T12:34:56.5-05:00");
-    EXPECT_EQ(Content("9600206455c599dc88"), "2024-07-01T12:00:00-04:00");
+    // The C runtime takes a TZ with a daylight name to follow the United States' rules; Wine's
+    // takes the daylight dates from the system's own zone, which here has none.
+    EXPECT_EQ(Content("9600206455c599dc88"),
+              testing_support::RunsUnderWine() ? "2024-07-01T12:00:00-05:00" : "2024-07-01T12:00:00-04:00");
   }
   {
     TimeZone zone("IST-5:30");

@@ -16,6 +16,13 @@ inline void ComDiagFailBstrAllocations(long, long) {}
 inline long ComDiagApartmentInits() { return 0; }
 
 namespace win32 {
+// Whether the process runs on Wine's COM, which departs from Windows in a few known places (tests
+// name each where they meet it).
+inline bool RunsUnderWine() {
+  const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
 // What keeps an in-process server loaded: its live objects and its LockServer(TRUE) calls. An
 // inline variable is not shared between DLLs, so each server counts its own (DllCanUnloadNow).
 inline std::atomic<long> g_moduleReferences{0};
@@ -25,6 +32,9 @@ inline void ComDiagObjectDestroyed() { --win32::g_moduleReferences; }
 inline void ComModuleLock(bool lock) { lock ? ++win32::g_moduleReferences : --win32::g_moduleReferences; }
 #else
 inline constexpr bool kComDiagnostics = true;
+namespace win32 {
+inline bool RunsUnderWine() { return false; }
+}  // namespace win32
 // The runtime never unloads a server, so nothing needs to keep one loaded.
 inline void ComModuleLock(bool) {}
 extern "C" {

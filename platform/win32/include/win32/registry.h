@@ -8,7 +8,8 @@
 //
 // ProgIDs compare without case, as registry keys do. Tests add and remove entries at run time; on
 // Windows those go to HKEY_CURRENT_USER\Software\Classes, which HKEY_CLASSES_ROOT shows in front of
-// the machine's classes, so a test's class stands in for an installed one for this user only.
+// the machine's classes, so a test's class stands in for an installed one for this user only
+// (under Wine, whose HKEY_CLASSES_ROOT shows no user's classes, to the machine's of its prefix).
 #pragma once
 
 #include "win32/base.h"

@@ -48,7 +48,6 @@ std::wstring GetValue(const std::wstring& keyPath) {
 
 void DeleteTree(const std::wstring& keyPath) {
   RegDeleteTreeW(HKEY_CLASSES_ROOT, keyPath.c_str());
-  RegDeleteKeyW(HKEY_CLASSES_ROOT, keyPath.c_str());
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // ComRegistryAdd / ComRegistryRemove over the system registry: the per-user classes.
 #include "win32/registry.h"
 
+#include "win32/diagnostics.h"
 #include "win32/strings.h"
 
 #include <new>
@@ -9,7 +10,15 @@
 
 namespace {
 
-constexpr wchar_t kUserClasses[] = L"Software\\Classes";
+constexpr wchar_t kClasses[] = L"Software\\Classes";
+
+// HKEY_CLASSES_ROOT shows the user's classes in front of the machine's, so a test's class stands in
+// for this user only. Wine's shows the machine's alone (its bug 14771): there the machine's classes
+// of Wine's own prefix take the test's.
+HKEY ClassesHive() {
+  static const HKEY hive = win32::RunsUnderWine() ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+  return hive;
+}
 
 class Key {
  public:
@@ -32,33 +41,33 @@ std::wstring ClsidText(REFCLSID clsid) {
   return text;
 }
 
-std::wstring ClassKey(REFCLSID clsid) { return std::wstring(kUserClasses) + L"\\CLSID\\" + ClsidText(clsid); }
+std::wstring ClassKey(REFCLSID clsid) { return std::wstring(kClasses) + L"\\CLSID\\" + ClsidText(clsid); }
 
 LONG SetValue(const std::wstring& keyPath, const wchar_t* name, const std::wstring& value) {
   Key key;
-  LONG rc = RegCreateKeyExW(HKEY_CURRENT_USER, keyPath.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.out(),
+  LONG rc = RegCreateKeyExW(ClassesHive(), keyPath.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.out(),
                             nullptr);
   if (rc != ERROR_SUCCESS) return rc;
   return RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                         static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
 }
 
-// The default value of HKCU\Software\Classes\<name>\CLSID, or empty.
+// The default value of Software\Classes\<name>\CLSID, or empty.
 std::wstring ProgIdClass(const std::wstring& name) {
-  const std::wstring path = std::wstring(kUserClasses) + L"\\" + name + L"\\CLSID";
+  const std::wstring path = std::wstring(kClasses) + L"\\" + name + L"\\CLSID";
   wchar_t value[64] = {};
   DWORD size = sizeof value - sizeof(wchar_t);
-  if (RegGetValueW(HKEY_CURRENT_USER, path.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS) {
+  if (RegGetValueW(ClassesHive(), path.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS) {
     return {};
   }
   return value;
 }
 
-// The per-user ProgIDs that name `clsidText`.
+// The ProgIDs that name `clsidText`.
 std::vector<std::wstring> ProgIdsOf(const std::wstring& clsidText) {
   std::vector<std::wstring> names;
   Key classes;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, kUserClasses, 0, KEY_ENUMERATE_SUB_KEYS, classes.out()) != ERROR_SUCCESS) {
+  if (RegOpenKeyExW(ClassesHive(), kClasses, 0, KEY_ENUMERATE_SUB_KEYS, classes.out()) != ERROR_SUCCESS) {
     return names;
   }
   wchar_t name[256];
@@ -72,9 +81,9 @@ std::vector<std::wstring> ProgIdsOf(const std::wstring& clsidText) {
   return names;
 }
 
+// Given a subkey, RegDeleteTreeW removes the key itself along with everything below it.
 bool DeleteTree(const std::wstring& keyPath) {
-  return RegDeleteTreeW(HKEY_CURRENT_USER, keyPath.c_str()) == ERROR_SUCCESS &&
-         RegDeleteKeyW(HKEY_CURRENT_USER, keyPath.c_str()) == ERROR_SUCCESS;
+  return RegDeleteTreeW(ClassesHive(), keyPath.c_str()) == ERROR_SUCCESS;
 }
 
 HRESULT FromRegistryError(LONG rc) { return rc == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(static_cast<DWORD>(rc)); }
@@ -95,7 +104,7 @@ extern "C" HRESULT ComRegistryAdd(LPCOLESTR progId, REFCLSID clsid, const char* 
       if (rc == ERROR_SUCCESS) rc = SetValue(classKey + L"\\InprocServer32", L"ThreadingModel", L"Both");
     }
     if (rc == ERROR_SUCCESS && progId != nullptr) {
-      rc = SetValue(std::wstring(kUserClasses) + L"\\" + progId + L"\\CLSID", nullptr, ClsidText(clsid));
+      rc = SetValue(std::wstring(kClasses) + L"\\" + progId + L"\\CLSID", nullptr, ClsidText(clsid));
     }
     return FromRegistryError(rc);
   } catch (const std::bad_alloc&) {
@@ -109,7 +118,7 @@ extern "C" HRESULT ComRegistryRemove(REFCLSID clsid) {
   try {
     bool found = DeleteTree(ClassKey(clsid));
     for (const std::wstring& name : ProgIdsOf(ClsidText(clsid))) {
-      found = DeleteTree(std::wstring(kUserClasses) + L"\\" + name) || found;
+      found = DeleteTree(std::wstring(kClasses) + L"\\" + name) || found;
     }
     return found ? S_OK : S_FALSE;
   } catch (const std::bad_alloc&) {
