@@ -57,38 +57,27 @@ class Texts {
   OsStrMb text_;
 };
 
-// A reader holding one body's own copy, and its Envelope (NULL when there is none).
-class Envelope {
- public:
-  explicit Envelope(const OsStrBin& body) : reader_(kReaderOptions) {
-    xfvOsStrConstructByStrDataIgnoringNulls(&copy_, &body);
-    if (!reader_.load(copy_)) return;
-    doc_ = reader_.getXpiDocument();
-    void* root = xpi_get_document_root(doc_);
-    if (root && Texts(doc_).NameIn(root, {"Envelope"})) element_ = root;
+// The last password element of the tokens in a Security element, after filling `security` from
+// them; NULL when they hold none.
+void* ReadTokens(void* doc, SecuritySettings& security, void* node) {
+  void* passwordElement = nullptr;
+  if (doc == nullptr || node == nullptr) return passwordElement;
+  Texts texts(doc);
+  for (void* token = xpi_get_first_child(doc, node); token; token = xpi_get_next_sibling(doc, token)) {
+    if (!texts.NameIn(token, {"UsernameToken", "BinarySecurityToken"})) continue;
+    for (void* item = xpi_get_first_child(doc, token); item; item = xpi_get_next_sibling(doc, item)) {
+      if (texts.NameIn(item, {"Username", "UsernameToken"})) {
+        security.username = texts.TextOf(item);
+      } else if (texts.NameIn(item, {"Password", "PasswordText"})) {
+        security.password = texts.TextOf(item);
+        passwordElement = item;
+      }
+    }
   }
-  Envelope(const Envelope&) = delete;
-  Envelope& operator=(const Envelope&) = delete;
-  ~Envelope() { xfvOsStrDestruct(&copy_); }
-
-  void* doc() const { return doc_; }
-  void* element() const { return element_; }
-
- private:
-  OsStrBin copy_;
-  CSoapReader reader_;
-  void* doc_ = nullptr;
-  void* element_ = nullptr;
-};
-
-}  // namespace
-
-bool IsBinaryContent(const std::string& header) {
-  return header.find(kContentTypeLabel) != std::string::npos && header.find(kBinaryMediaType) != std::string::npos;
+  return passwordElement;
 }
 
-std::string GetAddressingVersion(const OsStrBin& body) {
-  const Envelope envelope(body);
+std::string AddressingVersionOf(const Envelope& envelope) {
   if (envelope.element() == nullptr) return "";
   switch (Texts(envelope.doc()).FirstAttributeValueAmong(envelope.element(), {kWsAddressing10, kWsAddressingAugust2004})) {
     case 0: return "";
@@ -97,8 +86,8 @@ std::string GetAddressingVersion(const OsStrBin& body) {
   }
 }
 
-bool SetAuthenticationMode(const OsStrBin& body, SecuritySettings& security) {
-  const Envelope envelope(body);
+// The Security header's settings; its password element in `passwordElement`.
+bool ReadSecurity(const Envelope& envelope, SecuritySettings& security, void*& passwordElement) {
   void* doc = envelope.doc();
   if (envelope.element() == nullptr) return false;
   Texts texts(doc);
@@ -110,34 +99,74 @@ bool SetAuthenticationMode(const OsStrBin& body, SecuritySettings& security) {
     // The declaration must stand on the Security element itself.
     if (texts.FirstAttributeValueAmong(child, {kWsSecurityExtension, kWsSecurityUtility}) < 0) continue;
     security.authenticationMode = kUserNameOverTransport;
-    RetrieveUsernameAndPassword(doc, security, child);
+    passwordElement = ReadTokens(doc, security, child);
     return true;
   }
   return false;
 }
 
-void RetrieveUsernameAndPassword(void* doc, SecuritySettings& security, void* node) {
-  if (doc == nullptr || node == nullptr) return;
-  Texts texts(doc);
-  for (void* token = xpi_get_first_child(doc, node); token; token = xpi_get_next_sibling(doc, token)) {
-    if (!texts.NameIn(token, {"UsernameToken", "BinarySecurityToken"})) continue;
-    for (void* item = xpi_get_first_child(doc, token); item; item = xpi_get_next_sibling(doc, item)) {
-      if (texts.NameIn(item, {"Username", "UsernameToken"})) {
-        security.username = texts.TextOf(item);
-      } else if (texts.NameIn(item, {"Password", "PasswordText"})) {
-        security.password = texts.TextOf(item);
-      }
-    }
-  }
+}  // namespace
+
+bool IsBinaryContent(const std::string& header) {
+  return header.find(kContentTypeLabel) != std::string::npos && header.find(kBinaryMediaType) != std::string::npos;
 }
 
-ConfigurationTypes DeriveConfiguration(const std::string& header, const OsStrBin& body) {
+Envelope::Envelope(const OsStrBin& body) : reader_(kReaderOptions) {
+  xfvOsStrConstructByStrDataIgnoringNulls(&copy_, &body);
+  Load();
+}
+
+Envelope::Envelope(std::string_view bytes) : reader_(kReaderOptions) {
+  xfvOsStrConstructFromBytes(&copy_, bytes.data(), bytes.size());
+  Load();
+}
+
+Envelope::~Envelope() { xfvOsStrDestruct(&copy_); }
+
+void Envelope::Load() {
+  if (!reader_.load(copy_)) return;
+  doc_ = reader_.getXpiDocument();
+  void* root = xpi_get_document_root(doc_);
+  if (root && Texts(doc_).NameIn(root, {"Envelope"})) element_ = root;
+}
+
+std::string GetAddressingVersion(const OsStrBin& body) { return AddressingVersionOf(Envelope(body)); }
+
+bool SetAuthenticationMode(const OsStrBin& body, SecuritySettings& security) {
+  void* passwordElement = nullptr;
+  return ReadSecurity(Envelope(body), security, passwordElement);
+}
+
+void RetrieveUsernameAndPassword(void* doc, SecuritySettings& security, void* node) {
+  ReadTokens(doc, security, node);
+}
+
+namespace {
+
+// A binding whose body answers are still to come.
+ConfigurationTypes FromHeader(const std::string& header) {
   ConfigurationTypes config;
   config.messageEncoding = IsBinaryContent(header) ? "binaryMessageEncoding" : "textMessageEncoding";
   config.transport = "KvHttpEngineTransport";
+  return config;
+}
+
+}  // namespace
+
+ConfigurationTypes DeriveConfiguration(const std::string& header, const OsStrBin& body) {
+  ConfigurationTypes config = FromHeader(header);
   config.addressingVersion = GetAddressingVersion(body);
   // The result is not needed: an empty authentication mode says the same.
   SetAuthenticationMode(body, config.security);
+  return config;
+}
+
+ConfigurationTypes DeriveConfiguration(const std::string& header, const Envelope& body, void** passwordElement) {
+  ConfigurationTypes config = FromHeader(header);
+  config.addressingVersion = AddressingVersionOf(body);
+  void* password = nullptr;
+  ReadSecurity(body, config.security, password);
+  if (passwordElement) *passwordElement = password;
   return config;
 }
 

@@ -5,8 +5,10 @@
 #pragma once
 
 #include "hostrt32/hostrt32.h"
+#include "soapkit/soap_reader.h"
 
 #include <string>
+#include <string_view>
 
 // The WS-Security settings of a binding.
 struct SecuritySettings {
@@ -25,6 +27,30 @@ struct ConfigurationTypes {
 
 namespace analysis {
 
+// One body loaded into a SOAP reader of its own, and its Envelope element: NULL when the body does
+// not load or its document element is not named Envelope. Handles stay valid while it lives.
+class Envelope {
+ public:
+  // Loads the reader's own copy of `body`, as each analysis step of the exported class does.
+  explicit Envelope(const OsStrBin& body);
+  // Loads a copy of `bytes`.
+  explicit Envelope(std::string_view bytes);
+  Envelope(const Envelope&) = delete;
+  Envelope& operator=(const Envelope&) = delete;
+  ~Envelope();
+
+  void* doc() const { return doc_; }
+  void* element() const { return element_; }
+
+ private:
+  void Load();
+
+  OsStrBin copy_;
+  CSoapReader reader_;
+  void* doc_ = nullptr;
+  void* element_ = nullptr;
+};
+
 // true when the header text has "Content-Type: " and, anywhere, "application/soap+msbin1"
 // (both case-sensitive).
 bool IsBinaryContent(const std::string& header);
@@ -38,5 +64,9 @@ bool SetAuthenticationMode(const OsStrBin& body, SecuritySettings& security);
 void RetrieveUsernameAndPassword(void* doc, SecuritySettings& security, void* node);
 // The whole binding of one request; each body step parses its own copy of the body.
 ConfigurationTypes DeriveConfiguration(const std::string& header, const OsStrBin& body);
+// The same binding read from one loaded body. `passwordElement`, when given, receives the element
+// the password was taken from (NULL when none was), valid while `body` lives.
+ConfigurationTypes DeriveConfiguration(const std::string& header, const Envelope& body,
+                                       void** passwordElement = nullptr);
 
 }  // namespace analysis

@@ -1,6 +1,7 @@
 // palisade analyze / configure: the binding of a recorded SOAP request.
 #include "command_line.h"
-#include "recorded_request.h"
+
+#include "capture/recorded_request.h"
 
 #include "palisade/plandesk_configuration.h"
 #include "serviceconfig/soap_analysis.h"
@@ -23,10 +24,10 @@ void AddRequestArgs(CLI::App* command, RequestArgs& args) {
   body->needs(header);
 }
 
-bool Load(const RequestArgs& args, RecordedRequest& request) {
+bool Load(const RequestArgs& args, capture::RecordedRequest& request) {
   std::string error;
-  const bool loaded = args.request.empty() ? LoadRequestParts(args.header, args.body, request, error)
-                                           : LoadRecordedRequest(args.request, request, error);
+  const bool loaded = args.request.empty() ? capture::LoadRequestParts(args.header, args.body, request, error)
+                                           : capture::LoadRecordedRequest(args.request, request, error);
   if (!loaded) Fail(error.empty() ? std::string("no request given") : error);
   return loaded;
 }
@@ -47,7 +48,7 @@ void AddAnalyzeCommands(CLI::App& app, Action& action) {
   analyze->add_flag("--show-secrets", *showSecrets, "Print the password itself");
   analyze->callback([&action, analyzeArgs, showSecrets] {
     action = [analyzeArgs, showSecrets] {
-      RecordedRequest request;
+      capture::RecordedRequest request;
       if (analyzeArgs->request.empty() && analyzeArgs->header.empty()) {
         Fail("give REQUEST or --header and --body");
         return int(kUsage);
@@ -77,7 +78,7 @@ void AddAnalyzeCommands(CLI::App& app, Action& action) {
   configure->add_option("--script", configureArgs->script, "Script folder")->required();
   configure->callback([&action, configureArgs] {
     action = [configureArgs] {
-      RecordedRequest request;
+      capture::RecordedRequest request;
       if (configureArgs->request.request.empty() && configureArgs->request.header.empty()) {
         Fail("give REQUEST or --header and --body");
         return int(kUsage);

@@ -21,6 +21,7 @@ void AddAnalyzeCommands(CLI::App& app, Action& action);   // analyze, configure
 void AddDecodeCommand(CLI::App& app, Action& action);     // decode
 void AddFindWsdlCommand(CLI::App& app, Action& action);   // find-wsdl
 void AddPersistenceCommands(CLI::App& app, Action& action);  // wsdl, wsdl-ini, errors
+void AddCaptureCommand(CLI::App& app, Action& action);       // capture (not in the Windows build)
 
 // Prints "key=value" on stdout.
 void Print(const std::string& key, const std::string& value);

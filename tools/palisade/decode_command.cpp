@@ -1,6 +1,7 @@
 // palisade decode: the body of a recorded request as XML, so that a person can read binary traffic.
 #include "command_line.h"
-#include "recorded_request.h"
+
+#include "capture/recorded_request.h"
 
 #include "nbfx_decoder.h"
 #include "soapkit/soap_reader.h"
@@ -19,9 +20,9 @@ struct DecodeArgs {
 };
 
 int Decode(const DecodeArgs& args) {
-  RecordedRequest request;
+  capture::RecordedRequest request;
   std::string error;
-  if (!LoadRecordedRequest(args.request, request, error)) {
+  if (!capture::LoadRecordedRequest(args.request, request, error)) {
     Fail(error);
     return kFailed;
   }

@@ -35,6 +35,9 @@ int main(int argc, char** argv) {
   cli::AddDecodeCommand(app, action);
   cli::AddFindWsdlCommand(app, action);
   cli::AddPersistenceCommands(app, action);
+#if defined(PALISADE_HAVE_CAPTURE)
+  cli::AddCaptureCommand(app, action);
+#endif
 
   try {
     app.parse(argc, argv);

@@ -41,6 +41,11 @@ std::string_view LocalName(const char* qualified) {
   return colon ? colon + 1 : qualified;
 }
 
+std::string_view Prefix(const char* qualified) {
+  const char* colon = std::strchr(qualified, ':');
+  return colon ? std::string_view(qualified, static_cast<std::size_t>(colon - qualified)) : std::string_view();
+}
+
 // pugixml's DOM. Comments, PIs and white space between elements may be nodes of it.
 struct DomView {
   using Node = pugi::xml_node;
@@ -59,6 +64,7 @@ struct DomView {
   static bool IsElement(Node node) { return node.type() == pugi::node_element; }
   static bool IsText(Node node) { return node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata; }
   static std::string_view Name(Node element) { return LocalName(element.name()); }
+  static std::string_view PrefixOf(Node element) { return Prefix(element.name()); }
   static std::string_view Value(Node text) { return text.value(); }
   static Node FirstChild(Node element) { return element.first_child(); }
   static Node Next(Node node) { return node.next_sibling(); }
@@ -68,6 +74,7 @@ struct DomView {
   static Attribute FirstAttribute(Node element) { return element.first_attribute(); }
   static Attribute Next(Attribute attribute) { return attribute.next_attribute(); }
   static std::string_view Name(Attribute attribute) { return LocalName(attribute.name()); }
+  static std::string_view PrefixOf(Attribute attribute) { return Prefix(attribute.name()); }
   static std::string_view Value(Attribute attribute) { return attribute.value(); }
 };
 
@@ -91,6 +98,7 @@ struct BinaryView {
   static bool IsElement(Node node) { return node != nullptr && node->kind == soapkit::nbfx::NodeKind::kElement; }
   static bool IsText(Node node) { return node != nullptr && node->kind == soapkit::nbfx::NodeKind::kText; }
   static std::string_view Name(Node element) { return element->text; }
+  static std::string_view PrefixOf(Node element) { return element->prefix; }
   static std::string_view Value(Node text) { return text->text; }
   static Node FirstChild(Node element) { return element->first_child; }
   static Node Next(Node node) { return node->next; }
@@ -99,6 +107,7 @@ struct BinaryView {
   static Attribute FirstAttribute(Node element) { return element->first_attribute; }
   static Attribute Next(Attribute attribute) { return attribute ? attribute->next : nullptr; }
   static std::string_view Name(Attribute attribute) { return attribute->local; }
+  static std::string_view PrefixOf(Attribute attribute) { return attribute->prefix; }
   static std::string_view Value(Attribute attribute) { return attribute->value; }
 };
 #endif
@@ -144,12 +153,22 @@ struct Walk {
   static void* Root(const Document& document) { return View::HandleOf(View::Root(document)); }
 
   static int NodeName(void* node, OsStrMb& name) {
+    return NamePart(node, name, [](auto named) { return View::Name(named); });
+  }
+
+  static int NodePrefix(void* node, OsStrMb& prefix) {
+    return NamePart(node, prefix, [](auto named) { return View::PrefixOf(named); });
+  }
+
+  // `part` of an attribute's or an element's name; "" for a text node.
+  template <typename Part>
+  static int NamePart(void* node, OsStrMb& out, Part part) {
     if (IsAttributeHandle(node)) {
       const auto attribute = View::AttributeOf(node);
-      return attribute ? Deliver(View::Name(attribute), name) : Fail(name, XPI_E_HANDLE);
+      return attribute ? Deliver(part(attribute), out) : Fail(out, XPI_E_HANDLE);
     }
     const Node current = View::NodeOf(node);
-    return Deliver(View::IsElement(current) ? View::Name(current) : std::string_view(), name);
+    return Deliver(View::IsElement(current) ? part(current) : std::string_view(), out);
   }
 
   static void* FirstChild(void* node) {
@@ -227,6 +246,11 @@ int xpi_get_node_name(void* doc, void* node, OsStrMb& name, int flags) {
   if (flags != 0) return Fail(name, XPI_E_FLAGS);
   if (doc == nullptr || node == nullptr) return Fail(name, XPI_E_HANDLE);
   return Dispatch(doc, [&](auto walk) { return walk.NodeName(node, name); });
+}
+
+int xpi_get_node_prefix(void* doc, void* node, OsStrMb& prefix) {
+  if (doc == nullptr || node == nullptr) return Fail(prefix, XPI_E_HANDLE);
+  return Dispatch(doc, [&](auto walk) { return walk.NodePrefix(node, prefix); });
 }
 
 void* xpi_get_first_child(void* doc, void* node) {

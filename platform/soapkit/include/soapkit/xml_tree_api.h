@@ -24,6 +24,9 @@ SOAPKIT_API void* xpi_get_document_root(void* doc);
 // The name without namespace prefix: "Envelope" for "s:Envelope", "Id" for the attribute "wsu:Id",
 // "a" for "xmlns:a", "xmlns" for "xmlns"; "" for a text node. `flags` is reserved: pass 0.
 SOAPKIT_API int xpi_get_node_name(void* doc, void* node, OsStrMb& name, int flags);
+// The namespace prefix of an element or attribute name: "s" for "s:Envelope", "xmlns" for
+// "xmlns:a"; "" for an unprefixed name (the declaration "xmlns" among them) and a text node.
+SOAPKIT_API int xpi_get_node_prefix(void* doc, void* node, OsStrMb& prefix);
 // The first child node of an element (element or text), or NULL.
 SOAPKIT_API void* xpi_get_first_child(void* doc, void* node);
 // The next sibling node (element or text), or NULL.

@@ -4,19 +4,22 @@
 
 #include <string>
 
-namespace cli {
+namespace capture {
 
 struct RecordedRequest {
   std::string header;  // request line and header lines, as recorded
   std::string body;    // the bytes after the blank line, NULs included
 };
 
-// Reads and splits a recorded request, undoing a chunked transfer encoding; false with `error` set
-// when it cannot be read, has no blank line after its header, its chunks are malformed, or its body
-// is compressed (a content encoding).
+// Splits a recorded request, undoing a chunked transfer encoding; false with `error` set (naming
+// `name`) when it has no blank line after its header, its chunks are malformed, or its body is
+// compressed (a content encoding).
+bool ParseRecordedRequest(const std::string& contents, const std::string& name, RecordedRequest& request,
+                          std::string& error);
+// Reads a request file and splits it so.
 bool LoadRecordedRequest(const std::string& path, RecordedRequest& request, std::string& error);
 // Reads a header and a body from two files.
 bool LoadRequestParts(const std::string& headerPath, const std::string& bodyPath, RecordedRequest& request,
                       std::string& error);
 
-}  // namespace cli
+}  // namespace capture

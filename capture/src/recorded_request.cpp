@@ -1,12 +1,13 @@
-#include "recorded_request.h"
+#include "capture/recorded_request.h"
 
+#include "capture/http_header.h"
 #include "hostrt32/os_files.h"
 
 #include <algorithm>
 #include <cctype>
 #include <string_view>
 
-namespace cli {
+namespace capture {
 namespace {
 
 constexpr std::size_t kMaxRequestBytes = std::size_t(1) << 30;
@@ -15,25 +16,6 @@ std::string Lower(std::string_view text) {
   std::string lower(text);
   std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
   return lower;
-}
-
-// The value of the first header line named `name` (any case), trimmed and in lower case; empty
-// when there is none.
-std::string HeaderValue(const std::string& header, std::string_view name) {
-  std::size_t start = header.find('\n');  // past the request line
-  while (start != std::string::npos) {
-    const std::size_t end = header.find('\n', start + 1);
-    std::string_view line(header.data() + start + 1, (end == std::string::npos ? header.size() : end) - start - 1);
-    const std::size_t colon = line.find(':');
-    if (colon != std::string_view::npos && Lower(line.substr(0, colon)) == Lower(name)) {
-      std::string_view value = line.substr(colon + 1);
-      const std::size_t first = value.find_first_not_of(" \t");
-      const std::size_t last = value.find_last_not_of(" \t\r");
-      return first == std::string_view::npos ? std::string() : Lower(value.substr(first, last - first + 1));
-    }
-    start = end;
-  }
-  return {};
 }
 
 // The data of a chunked body: each chunk's size in hex (extensions after ';' ignored), its line
@@ -68,16 +50,16 @@ bool Dechunk(const std::string& body, std::string& data) {
 
 // Undoes a chunked transfer encoding; refuses a body in a content encoding (compressed), which the
 // analysis would only take for a malformed document.
-bool DecodeBody(RecordedRequest& request, const std::string& path, std::string& error) {
-  const std::string coding = HeaderValue(request.header, "Content-Encoding");
+bool DecodeBody(RecordedRequest& request, const std::string& name, std::string& error) {
+  const std::string coding = Lower(HeaderValue(request.header, "Content-Encoding"));
   if (!coding.empty() && coding != "identity") {
-    error = "the body of '" + path + "' is compressed (Content-Encoding: " + coding + "); decompress it first";
+    error = "the body of '" + name + "' is compressed (Content-Encoding: " + coding + "); decompress it first";
     return false;
   }
-  if (HeaderValue(request.header, "Transfer-Encoding").find("chunked") == std::string::npos) return true;
+  if (Lower(HeaderValue(request.header, "Transfer-Encoding")).find("chunked") == std::string::npos) return true;
   std::string data;
   if (!Dechunk(request.body, data)) {
-    error = "the chunked body of '" + path + "' is malformed or cut off";
+    error = "the chunked body of '" + name + "' is malformed or cut off";
     return false;
   }
   request.body = std::move(data);
@@ -88,19 +70,24 @@ bool DecodeBody(RecordedRequest& request, const std::string& path, std::string& 
 
 bool LoadRecordedRequest(const std::string& path, RecordedRequest& request, std::string& error) {
   std::string contents;
-  if (!hostrt::ReadWholeFile(path, contents, error, kMaxRequestBytes)) return false;
+  return hostrt::ReadWholeFile(path, contents, error, kMaxRequestBytes) &&
+         ParseRecordedRequest(contents, path, request, error);
+}
+
+bool ParseRecordedRequest(const std::string& contents, const std::string& name, RecordedRequest& request,
+                          std::string& error) {
   // The first blank line ends the header, whichever line ends the recorder used.
   std::size_t split = contents.find("\r\n\r\n");
   std::size_t separator = 4;
   const std::size_t lf = contents.find("\n\n");
   if (lf != std::string::npos && (split == std::string::npos || lf < split)) split = lf, separator = 2;
   if (split == std::string::npos) {
-    error = "no blank line after the header in '" + path + "'";
+    error = "no blank line after the header in '" + name + "'";
     return false;
   }
   request.header = contents.substr(0, split);
   request.body = contents.substr(split + separator);
-  return DecodeBody(request, path, error);
+  return DecodeBody(request, name, error);
 }
 
 bool LoadRequestParts(const std::string& headerPath, const std::string& bodyPath, RecordedRequest& request,
@@ -109,4 +96,4 @@ bool LoadRequestParts(const std::string& headerPath, const std::string& bodyPath
          hostrt::ReadWholeFile(bodyPath, request.body, error, kMaxRequestBytes);
 }
 
-}  // namespace cli
+}  // namespace capture

@@ -1,0 +1,37 @@
+// The header text of a recorded HTTP request: its request line and header lines, as a recorder
+// writes them ("Name: value", one a line, CRLF or LF).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace capture {
+
+// The value of the first header line named `name` (any case), blanks around it trimmed; empty when
+// there is none.
+std::string HeaderValue(std::string_view header, std::string_view name);
+
+// The header text with each header name in its canonical HTTP/1.1 form ("content-type" ->
+// "Content-Type", "soapaction" -> "SOAPAction"); everything else as it was.
+std::string CanonicalHeaderNames(std::string_view header);
+
+// The parts of the request line "METHOD TARGET VERSION".
+struct RequestLine {
+  std::string method, target, version;
+};
+RequestLine ParseRequestLine(std::string_view header);
+
+// The parts of an absolute URL; `port` is always set ("80" for http without one).
+struct Url {
+  std::string scheme, host, port, path;  // scheme and host in lower case; path without query
+};
+// false when `text` is no absolute http(s) URL with a host.
+bool ParseUrl(std::string_view text, Url& url);
+// scheme://host[:port]/path, the port left out when it is the scheme's default.
+std::string EndpointOf(const Url& url);
+
+// The absolute URL of a request: its request line's target when that is absolute, else the Host
+// header's host with the target's path, taken as http; empty when neither gives a host.
+std::string RequestUrl(std::string_view header);
+
+}  // namespace capture

@@ -1,0 +1,127 @@
+#include "session_analysis.h"
+
+#include "capture/http_header.h"
+#include "service_naming.h"
+#include "serviceconfig/soap_header.h"
+
+#include <algorithm>
+#include <cctype>
+#include <set>
+
+namespace capture {
+namespace {
+
+std::string Lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+  return text;
+}
+
+// The media type of a Content-Type value, without parameters.
+std::string MediaType(const std::string& contentType) {
+  std::string type = Lower(contentType.substr(0, contentType.find(';')));
+  type.erase(type.find_last_not_of(" \t") + 1);
+  return type;
+}
+
+std::string Unquoted(std::string text) {
+  if (text.size() >= 2 && text.front() == '"' && text.back() == '"') text = text.substr(1, text.size() - 2);
+  return text;
+}
+
+std::string Key(const std::string& endpoint, const std::string& port, const ConfigurationTypes& config) {
+  const SecuritySettings& s = config.security;
+  std::string key;
+  for (const std::string* part : {&endpoint, &port, &config.messageEncoding, &config.addressingVersion,
+                                  &s.authenticationMode, &s.username, &s.password}) {
+    key += std::to_string(part->size()) + ':' + *part;
+  }
+  return key;
+}
+
+}  // namespace
+
+bool IsSoapRequest(const std::string& method, const std::string& header) {
+  if (!HeaderValue(header, "SOAPAction").empty() || header.find("\nSOAPAction:") != std::string::npos) return true;
+  const std::string type = MediaType(HeaderValue(header, "Content-Type"));
+  return method == "POST" &&
+         (type == "text/xml" || type == "application/soap+xml" || type == "application/soap+msbin1");
+}
+
+void SessionAnalysis::Add(SessionEntry&& entry) {
+  entry.header = CanonicalHeaderNames(entry.header);
+  if (!entry.header.empty() && !IsSoapRequest(entry.method, entry.header)) {
+    ++report_.other;
+    return;
+  }
+  if (!entry.skipReason.empty()) {
+    report_.skipped.push_back({entry.id, entry.url, entry.skipReason});
+    return;
+  }
+  AddSoapRequest(std::move(entry));
+}
+
+void SessionAnalysis::AddSoapRequest(SessionEntry&& entry) {
+  Url url;
+  if (!ParseUrl(entry.url, url)) {
+    report_.skipped.push_back({entry.id, entry.url, "no absolute http(s) URL for the request"});
+    return;
+  }
+  const analysis::Envelope envelope(entry.body);
+  if (envelope.element() == nullptr) {
+    report_.skipped.push_back({entry.id, entry.url, "the body is no SOAP envelope (not loadable XML, or another root)"});
+    return;
+  }
+  const ConfigurationTypes config = analysis::DeriveConfiguration(entry.header, envelope);
+  std::string action = Unquoted(HeaderValue(entry.header, "SOAPAction"));
+  if (action.empty()) action = analysis::ReadSoapHeader(envelope).action;
+  const std::string endpoint = EndpointOf(url);
+  const std::string service = ServiceName(url);
+  const std::string port = PortName(action, service);
+
+  const auto [it, added] = index_.emplace(Key(endpoint, port, config), report_.services.size());
+  if (added) {
+    ServiceBinding binding{endpoint, service, port, config, {}, {}};
+    if (keepRequests_) binding.first = RecordedRequest{entry.header, std::move(entry.body)};
+    report_.services.push_back(std::move(binding));
+  }
+  report_.services[it->second].entries.push_back(std::move(entry.id));
+}
+
+SessionReport SessionAnalysis::Finish() {
+  std::map<std::string, std::set<std::string>> bindings;  // endpoint -> its bindings, ports aside
+  for (const ServiceBinding& b : report_.services) bindings[b.endpoint].insert(Key("", "", b.config));
+  for (const auto& [endpoint, distinct] : bindings) {
+    if (distinct.size() > 1) {
+      report_.warnings.push_back(endpoint + ": its requests disagree, " + std::to_string(distinct.size()) +
+                                 " bindings are listed");
+    }
+  }
+  return std::move(report_);
+}
+
+std::vector<const ServiceBinding*> BindingsToStore(const SessionReport& report, std::vector<std::string>& warnings) {
+  std::map<std::pair<std::string, std::string>, std::vector<const ServiceBinding*>> byName;
+  std::vector<std::pair<std::string, std::string>> order;
+  for (const ServiceBinding& b : report.services) {
+    auto& same = byName[{b.service, b.port}];
+    if (same.empty()) order.emplace_back(b.service, b.port);
+    same.push_back(&b);
+  }
+  std::vector<const ServiceBinding*> chosen;
+  for (const auto& name : order) {
+    const auto& same = byName[name];
+    // The first of the most carried wins a tie.
+    const ServiceBinding* best = *std::max_element(same.begin(), same.end(), [](const auto* a, const auto* b) {
+      return a->entries.size() < b->entries.size();
+    });
+    if (same.size() > 1) {
+      warnings.push_back("service " + name.first + ", port " + name.second + ": " + std::to_string(same.size()) +
+                         " bindings share the name; stored the one of " + best->endpoint + " (" +
+                         std::to_string(best->entries.size()) + " requests)");
+    }
+    chosen.push_back(best);
+  }
+  return chosen;
+}
+
+}  // namespace capture

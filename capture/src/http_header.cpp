@@ -1,0 +1,134 @@
+#include "capture/http_header.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace capture {
+namespace {
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
+           return std::tolower(x) == std::tolower(y);
+         });
+}
+
+std::string Lower(std::string_view text) {
+  std::string lower(text);
+  std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+  return lower;
+}
+
+std::string_view Trim(std::string_view text) {
+  const std::size_t first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+}
+
+// Calls `line(text, offset)` for each line after the request line, without its line end.
+template <typename Line>
+void ForEachHeaderLine(std::string_view header, Line line) {
+  std::size_t start = header.find('\n');
+  while (start != std::string_view::npos) {
+    const std::size_t end = header.find('\n', start + 1);
+    std::string_view text = header.substr(start + 1, (end == std::string_view::npos ? header.size() : end) - start - 1);
+    if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+    if (!line(text, start + 1)) return;
+    start = end;
+  }
+}
+
+// Names whose usual spelling is not one capital letter per word.
+constexpr std::string_view kSpelledNames[] = {"SOAPAction", "WWW-Authenticate", "Content-MD5", "ETag", "TE", "DNT"};
+
+std::string Canonical(std::string_view name) {
+  for (std::string_view spelled : kSpelledNames) {
+    if (EqualNoCase(name, spelled)) return std::string(spelled);
+  }
+  std::string canonical(name);
+  bool wordStart = true;
+  for (char& c : canonical) {
+    c = static_cast<char>(wordStart ? std::toupper(static_cast<unsigned char>(c))
+                                    : std::tolower(static_cast<unsigned char>(c)));
+    wordStart = c == '-';
+  }
+  return canonical;
+}
+
+const char* DefaultPort(std::string_view scheme) { return scheme == "https" ? "443" : "80"; }
+
+}  // namespace
+
+std::string HeaderValue(std::string_view header, std::string_view name) {
+  std::string value;
+  ForEachHeaderLine(header, [&](std::string_view line, std::size_t) {
+    const std::size_t colon = line.find(':');
+    if (colon == std::string_view::npos || !EqualNoCase(line.substr(0, colon), name)) return true;
+    value = std::string(Trim(line.substr(colon + 1)));
+    return false;
+  });
+  return value;
+}
+
+std::string CanonicalHeaderNames(std::string_view header) {
+  std::string out(header);
+  ForEachHeaderLine(header, [&](std::string_view line, std::size_t offset) {
+    const std::size_t colon = line.find(':');
+    // Folded lines go on the value above them.
+    if (colon == std::string_view::npos || line.front() == ' ' || line.front() == '\t') return true;
+    out.replace(offset, colon, Canonical(line.substr(0, colon)));
+    return true;
+  });
+  return out;
+}
+
+RequestLine ParseRequestLine(std::string_view header) {
+  std::string_view line = header.substr(0, header.find('\n'));
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  RequestLine parts;
+  std::string* fields[] = {&parts.method, &parts.target, &parts.version};
+  std::size_t at = 0;
+  for (std::string* field : fields) {
+    at = line.find_first_not_of(' ', at);
+    if (at == std::string_view::npos) break;
+    const std::size_t end = line.find(' ', at);
+    *field = std::string(line.substr(at, end == std::string_view::npos ? std::string_view::npos : end - at));
+    at = end;
+  }
+  return parts;
+}
+
+bool ParseUrl(std::string_view text, Url& url) {
+  const std::size_t schemeEnd = text.find("://");
+  if (schemeEnd == std::string_view::npos) return false;
+  url.scheme = Lower(text.substr(0, schemeEnd));
+  if (url.scheme != "http" && url.scheme != "https") return false;
+  std::string_view rest = text.substr(schemeEnd + 3);
+  const std::size_t pathStart = rest.find_first_of("/?#");
+  std::string_view authority = rest.substr(0, pathStart);
+  authority = authority.substr(authority.rfind('@') == std::string_view::npos ? 0 : authority.rfind('@') + 1);
+  // A port follows the last ':' unless that stands inside an IPv6 literal's brackets.
+  const std::size_t colon = authority.rfind(':');
+  const bool hasPort = colon != std::string_view::npos && authority.find(']', colon) == std::string_view::npos;
+  url.host = Lower(authority.substr(0, hasPort ? colon : std::string_view::npos));
+  url.port = hasPort && colon + 1 < authority.size() ? std::string(authority.substr(colon + 1)) : DefaultPort(url.scheme);
+  if (url.host.empty() || url.port.find_first_not_of("0123456789") != std::string::npos) return false;
+  std::string_view path = pathStart == std::string_view::npos ? std::string_view() : rest.substr(pathStart);
+  path = path.substr(0, path.find_first_of("?#"));
+  url.path = path.empty() ? "/" : std::string(path);
+  return true;
+}
+
+std::string EndpointOf(const Url& url) {
+  const bool defaultPort = url.port == DefaultPort(url.scheme);
+  return url.scheme + "://" + url.host + (defaultPort ? "" : ":" + url.port) + url.path;
+}
+
+std::string RequestUrl(std::string_view header) {
+  const RequestLine line = ParseRequestLine(header);
+  if (line.target.find("://") != std::string::npos) return line.target;
+  const std::string host = HeaderValue(header, "Host");
+  if (host.empty() || line.target.empty() || line.target.front() != '/') return {};
+  return "http://" + host + line.target;
+}
+
+}  // namespace capture
