@@ -1,5 +1,6 @@
 // The command line end to end: what each job prints, its exit status, and one line on stderr when
 // it fails.
+#include "session_files.h"
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -188,6 +189,42 @@ TEST(Cli, ConfiguresAndKeepsLists) {
   const Outcome nowhere = Palisade({"errors", "save", dir.str() + "/missing", "--endpoint", "e"});
   EXPECT_EQ(nowhere.status, 1);
   EXPECT_FALSE(nowhere.err.empty());
+}
+
+// A session through the real configuration component: one file per service, a binding per port,
+// and nothing at all written when the session cannot be read.
+TEST(Cli, CaptureStoresEveryService) {
+  using session_files::HarRequest;
+  const std::string har = session_files::Har(
+      {HarRequest(session_files::Sample("wcf-soap12-usernametoken.http"), "https://catalog.example.com/CatalogService.svc"),
+       HarRequest(session_files::Sample("soap11-wsa2004-digest.http"), "http://orders.example.com/OrderService.asmx"),
+       HarRequest(session_files::Sample("soap11-wsa2004-digest.http"), "http://orders.example.com/OrderService.asmx")});
+  TempDir dir, script;
+  const Outcome stored = Palisade({"capture", dir.Write("s.har", har), "--script", script.str()});
+  EXPECT_EQ(stored.status, 0) << stored.err;
+  EXPECT_NE(stored.out.find("requests=2\nentries=1,2\n"), std::string::npos) << stored.out;
+  const std::string catalog = ReadFile(script.str() + "/CatalogService.config");
+  EXPECT_NE(catalog.find("<binding name=\"CustomBinding_ICatalogService\">"), std::string::npos) << catalog;
+  EXPECT_NE(catalog.find("userName=\"j.doe\""), std::string::npos) << catalog;
+  const std::string orders = ReadFile(script.str() + "/OrderService.config");
+  EXPECT_NE(orders.find("addressingVersion=\"WSAddressingAugust2004\""), std::string::npos) << orders;
+
+  const Outcome json = Palisade({"capture", "--json", dir.str() + "/s.har"});
+  EXPECT_EQ(json.status, 0);
+  EXPECT_NE(json.out.find("\"password\": \"***\""), std::string::npos) << json.out;
+
+  TempDir untouched;
+  const Outcome cut = Palisade({"capture", dir.Write("cut.har", har.substr(0, har.size() - 40)), "--script",
+                                untouched.str()});
+  EXPECT_EQ(cut.status, 1);
+  EXPECT_EQ(std::count(cut.err.begin(), cut.err.end(), '\n'), 1) << cut.err;
+  EXPECT_TRUE(std::filesystem::is_empty(untouched.path()));
+
+  const std::string page = session_files::Har(
+      {HarRequest({"GET /index.html HTTP/1.1\r\nAccept: text/html", ""}, "https://catalog.example.com/")});
+  const Outcome none = Palisade({"capture", dir.Write("page.har", page)});
+  EXPECT_EQ(none.status, 2);
+  EXPECT_EQ(none.out, "other=1\n");
 }
 
 }  // namespace
