@@ -38,6 +38,20 @@ std::string Key(const std::string& endpoint, const std::string& port, const Conf
   return key;
 }
 
+// One more request for each kind among `hazards`, kinds in the order first met.
+void CountHazards(const std::vector<analysis::Hazard>& hazards, std::vector<std::pair<std::string, std::size_t>>& counts) {
+  std::set<std::string> kinds;
+  for (const analysis::Hazard& hazard : hazards) {
+    if (!kinds.insert(hazard.kind).second) continue;
+    const auto known = std::find_if(counts.begin(), counts.end(), [&](const auto& c) { return c.first == hazard.kind; });
+    if (known == counts.end()) {
+      counts.emplace_back(hazard.kind, 1);
+    } else {
+      ++known->second;
+    }
+  }
+}
+
 }  // namespace
 
 bool IsSoapRequest(const std::string& method, const std::string& header) {
@@ -72,19 +86,22 @@ void SessionAnalysis::AddSoapRequest(SessionEntry&& entry) {
     return;
   }
   const ConfigurationTypes config = analysis::DeriveConfiguration(entry.header, envelope);
+  const analysis::SoapHeaderFacts facts = analysis::ReadSoapHeader(envelope, &url);
   std::string action = Unquoted(HeaderValue(entry.header, "SOAPAction"));
-  if (action.empty()) action = analysis::ReadSoapHeader(envelope).action;
+  if (action.empty()) action = facts.action;
   const std::string endpoint = EndpointOf(url);
   const std::string service = ServiceName(url);
   const std::string port = PortName(action, service);
 
   const auto [it, added] = index_.emplace(Key(endpoint, port, config), report_.services.size());
   if (added) {
-    ServiceBinding binding{endpoint, service, port, config, {}, {}};
+    ServiceBinding binding{endpoint, service, port, config, {}, {}, {}};
     if (keepRequests_) binding.first = RecordedRequest{entry.header, std::move(entry.body)};
     report_.services.push_back(std::move(binding));
   }
-  report_.services[it->second].entries.push_back(std::move(entry.id));
+  ServiceBinding& binding = report_.services[it->second];
+  binding.entries.push_back(std::move(entry.id));
+  CountHazards(facts.hazards, binding.hazards);
 }
 
 SessionReport SessionAnalysis::Finish() {

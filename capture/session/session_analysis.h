@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace capture {
@@ -22,6 +23,7 @@ struct ServiceBinding {
   std::string endpoint, service, port;
   ConfigurationTypes config;
   std::vector<std::string> entries;  // the ids of the requests that carried it
+  std::vector<std::pair<std::string, std::size_t>> hazards;  // replay hazard kind -> requests that had it
   RecordedRequest first;             // its first request, when the analysis keeps them
 };
 

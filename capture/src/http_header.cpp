@@ -123,6 +123,15 @@ std::string EndpointOf(const Url& url) {
   return url.scheme + "://" + url.host + (defaultPort ? "" : ":" + url.port) + url.path;
 }
 
+bool RequestTarget(std::string_view header, Url& target) {
+  if (ParseUrl(ParseRequestLine(header).target, target)) return true;
+  const std::string host = HeaderValue(header, "Host");
+  if (host.empty() || !ParseUrl("http://" + host, target)) return false;
+  target.scheme.clear();
+  if (host.rfind(':') == std::string::npos || host.back() == ']') target.port.clear();
+  return true;
+}
+
 std::string RequestUrl(std::string_view header) {
   const RequestLine line = ParseRequestLine(header);
   if (line.target.find("://") != std::string::npos) return line.target;

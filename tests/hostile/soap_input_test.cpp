@@ -2,6 +2,7 @@
 // the binding of a body that does not load (or, where the body is well-formed, what it really
 // says), reads no file, and stays within a bound of memory stated per case.
 #include "serviceconfig/soap_analysis.h"
+#include "serviceconfig/soap_header.h"
 
 #include "child_process.h"
 #include "msbin1_writer.h"
@@ -125,6 +126,61 @@ TEST(HostileSoap, ABinaryBodyCannotSmuggleWhatItsTextCouldNot) {
   const ConfigurationTypes got = analysis::DeriveConfiguration("Content-Type: application/soap+msbin1", body);
   EXPECT_EQ(got.security.authenticationMode, "UserNameOverTransport");
   EXPECT_EQ(got.security.username, "u?x") << "a character outside the code page arrives as '?'";
+}
+
+// The replay-hazard walk reads the Header to any depth: it stays within the bounds of the analysis
+// that loads the body, whose walk goes one level deep.
+TEST(HostileSoap, HeadersTheHazardWalkGoesThrough) {
+  const std::string start = "<s:Envelope xmlns:s='http://www.w3.org/2003/05/soap-envelope' "
+                            "xmlns:a='http://www.w3.org/2005/08/addressing'><s:Header>";
+  const std::string end = "</s:Header><s:Body/></s:Envelope>";
+  const struct {
+    const char* name;
+    std::function<std::string()> body;
+    const char* mode;
+    std::size_t hazards;
+    long boundMib;
+  } cases[] = {
+      {"100,000 Security children",
+       [&] {
+         std::string body = start;
+         for (int i = 0; i < 100000; ++i) {
+           body += "<o:Security xmlns:o='" + std::string(kSecext) + "'><o:UsernameToken><o:Username>u</o:Username>"
+                   "<o:Nonce>n</o:Nonce></o:UsernameToken></o:Security>";
+         }
+         return body + end;
+       },
+       "UserNameOverTransport", 100000, 160},
+      {"a Header a million elements deep",
+       [&] {
+         std::string body = start;
+         for (int i = 0; i < 1000000; ++i) body += "<x>";
+         body += "<a:MessageID>m</a:MessageID>";
+         for (int i = 0; i < 1000000; ++i) body += "</x>";
+         return body + end;
+       },
+       "", 1, 160},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const hostile::ChildOutcome outcome = RunInChild([&] {
+      const analysis::Envelope envelope(c.body());
+      void* passwordElement = nullptr;
+      const ConfigurationTypes config = analysis::DeriveConfiguration("", envelope, &passwordElement);
+      const analysis::SoapHeaderFacts facts = analysis::ReadSoapHeader(envelope, nullptr);
+      return config.security.authenticationMode == c.mode && facts.hazards.size() == c.hazards &&
+                     analysis::PasswordType(envelope, passwordElement).empty()
+                 ? 0
+                 : 1;
+    });
+    EXPECT_FALSE(outcome.timedOut);
+    EXPECT_EQ(outcome.signal, 0);
+    EXPECT_EQ(outcome.exitCode, 0);
+    const long usedMib = (outcome.peakKib - BaselineKib()) / 1024;
+    if (!hostile::kUnderSanitizer) {
+      EXPECT_LE(usedMib, c.boundMib) << "peak " << outcome.peakKib << " KiB, baseline " << BaselineKib() << " KiB";
+    }
+  }
 }
 
 }  // namespace

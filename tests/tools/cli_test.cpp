@@ -68,16 +68,23 @@ TEST(Cli, AnalysesEachSampleRequest) {
   } cases[] = {
       {"soap11-plain.http",
        "messageEncoding=textMessageEncoding\ntransport=KvHttpEngineTransport\naddressingVersion=None\n"
-       "authenticationMode=\nusername=\npassword=\n"},
+       "authenticationMode=\nusername=\npassword=\npasswordType=\n"},
       {"soap11-wsa2004-digest.http",
        "messageEncoding=textMessageEncoding\ntransport=KvHttpEngineTransport\naddressingVersion=WSAddressingAugust2004\n"
-       "authenticationMode=UserNameOverTransport\nusername=orders-batch\npassword=***\n"},
+       "authenticationMode=UserNameOverTransport\nusername=orders-batch\npassword=***\npasswordType=PasswordDigest\n"
+       "hazard=message-id urn:uuid:0a7d4c1b-9e2f-4f3a-8b6c-5d4e3f2a1b0c\n"
+       "hazard=timestamp created=2026-11-30T10:02:41Z expires=2026-11-30T10:07:41Z window=300s\n"
+       "hazard=digest clear password needed\nhazard=nonce Jm4tR2xQ8dF1sV7bN0cW6g==\n"},
       {"wcf-soap12-usernametoken.http",
        "messageEncoding=textMessageEncoding\ntransport=KvHttpEngineTransport\naddressingVersion=\n"
-       "authenticationMode=UserNameOverTransport\nusername=j.doe\npassword=***\n"},
+       "authenticationMode=UserNameOverTransport\nusername=j.doe\npassword=***\npasswordType=PasswordText\n"
+       "hazard=message-id urn:uuid:6f1c2a8e-3b7d-4e52-9a0f-1d2c3b4a5e6f\n"
+       "hazard=timestamp created=2026-11-30T09:14:02.117Z expires=2026-11-30T09:19:02.117Z window=300s\n"},
       {"wcf-binary-usernametoken.http",
        "messageEncoding=binaryMessageEncoding\ntransport=KvHttpEngineTransport\naddressingVersion=\n"
-       "authenticationMode=UserNameOverTransport\nusername=j.doe\npassword=***\n"},
+       "authenticationMode=UserNameOverTransport\nusername=j.doe\npassword=***\npasswordType=PasswordText\n"
+       "hazard=message-id urn:uuid:6f1c2a8e-3b7d-4e52-9a0f-1d2c3b4a5e6f\n"
+       "hazard=timestamp created=2026-11-30T09:14:02.117Z expires=2026-11-30T09:19:02.117Z window=300s\n"},
   };
   for (const auto& c : cases) {
     const Outcome outcome = Palisade({"analyze", Sample(std::string("requests/") + c.request)});
@@ -209,9 +216,17 @@ TEST(Cli, CaptureStoresEveryService) {
   const std::string orders = ReadFile(script.str() + "/OrderService.config");
   EXPECT_NE(orders.find("addressingVersion=\"WSAddressingAugust2004\""), std::string::npos) << orders;
 
+  EXPECT_NE(stored.out.find("hazards=message-id:2,timestamp:2,digest:2,nonce:2\n"), std::string::npos) << stored.out;
   const Outcome json = Palisade({"capture", "--json", dir.str() + "/s.har"});
   EXPECT_EQ(json.status, 0);
   EXPECT_NE(json.out.find("\"password\": \"***\""), std::string::npos) << json.out;
+  EXPECT_NE(json.out.find("{\n          \"kind\": \"nonce\",\n          \"requests\": 2\n        }"), std::string::npos)
+      << json.out;
+  const Outcome analyzed = Palisade({"analyze", "--json", "--show-secrets", Sample("requests/soap11-wsa2004-digest.http")});
+  EXPECT_EQ(analyzed.status, 0);
+  EXPECT_NE(analyzed.out.find("\"password\": \"q8Xn2Vh0oD3yWm1JcT5pLr9KzA4=\""), std::string::npos) << analyzed.out;
+  EXPECT_NE(analyzed.out.find("\"passwordType\": \"PasswordDigest\""), std::string::npos) << analyzed.out;
+  EXPECT_NE(analyzed.out.find("\"kind\": \"digest\""), std::string::npos) << analyzed.out;
 
   TempDir untouched;
   const Outcome cut = Palisade({"capture", dir.Write("cut.har", har.substr(0, har.size() - 40)), "--script",

@@ -3,9 +3,14 @@
 
 #include "capture/recorded_request.h"
 
+#include "capture/http_header.h"
 #include "palisade/plandesk_configuration.h"
 #include "serviceconfig/soap_analysis.h"
+#include "serviceconfig/soap_header.h"
 
+#include <nlohmann/json.hpp>
+
+#include <iostream>
 #include <memory>
 
 namespace cli {
@@ -38,31 +43,64 @@ OsStrBin ToBody(const std::string& bytes) {
   return body;
 }
 
+// The binding, the password's type and the replay hazards of one request, its body loaded once.
+int Analyze(const capture::RecordedRequest& request, bool showSecrets, bool json) {
+  const analysis::Envelope envelope(request.body);
+  void* passwordElement = nullptr;
+  const ConfigurationTypes config = analysis::DeriveConfiguration(request.header, envelope, &passwordElement);
+  capture::Url target;
+  const bool targetKnown = capture::RequestTarget(request.header, target);
+  const analysis::SoapHeaderFacts facts = analysis::ReadSoapHeader(envelope, targetKnown ? &target : nullptr);
+  const std::string passwordType = analysis::PasswordType(envelope, passwordElement);
+  const std::string& password = config.security.password;
+  const std::string shown = showSecrets || password.empty() ? password : std::string("***");
+  if (json) {
+    nlohmann::ordered_json out;
+    out["binding"] = {{"messageEncoding", config.messageEncoding},
+                      {"transport", config.transport},
+                      {"addressingVersion", config.addressingVersion},
+                      {"authenticationMode", config.security.authenticationMode},
+                      {"username", config.security.username},
+                      {"password", shown}};
+    out["passwordType"] = passwordType;
+    out["hazards"] = nlohmann::ordered_json::array();
+    for (const analysis::Hazard& hazard : facts.hazards) {
+      out["hazards"].push_back({{"kind", hazard.kind}, {"detail", hazard.detail}});
+    }
+    // Texts from a recording need not be UTF-8: such bytes are replaced rather than refused.
+    std::cout << out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+    return kDone;
+  }
+  Print("messageEncoding", config.messageEncoding);
+  Print("transport", config.transport);
+  Print("addressingVersion", config.addressingVersion);
+  Print("authenticationMode", config.security.authenticationMode);
+  Print("username", config.security.username);
+  Print("password", shown);
+  Print("passwordType", passwordType);
+  for (const analysis::Hazard& hazard : facts.hazards) Print("hazard", hazard.kind + " " + hazard.detail);
+  return kDone;
+}
+
 }  // namespace
 
 void AddAnalyzeCommands(CLI::App& app, Action& action) {
   auto analyzeArgs = std::make_shared<RequestArgs>();
   auto showSecrets = std::make_shared<bool>(false);
+  auto json = std::make_shared<bool>(false);
   CLI::App* analyze = app.add_subcommand("analyze", "Derive the service binding of a recorded SOAP request");
   AddRequestArgs(analyze, *analyzeArgs);
   analyze->add_flag("--show-secrets", *showSecrets, "Print the password itself");
-  analyze->callback([&action, analyzeArgs, showSecrets] {
-    action = [analyzeArgs, showSecrets] {
+  analyze->add_flag("--json", *json, "Print one JSON object");
+  analyze->callback([&action, analyzeArgs, showSecrets, json] {
+    action = [analyzeArgs, showSecrets, json] {
       capture::RecordedRequest request;
       if (analyzeArgs->request.empty() && analyzeArgs->header.empty()) {
         Fail("give REQUEST or --header and --body");
         return int(kUsage);
       }
       if (!Load(*analyzeArgs, request)) return int(kFailed);
-      const ConfigurationTypes config = analysis::DeriveConfiguration(request.header, ToBody(request.body));
-      const std::string& password = config.security.password;
-      Print("messageEncoding", config.messageEncoding);
-      Print("transport", config.transport);
-      Print("addressingVersion", config.addressingVersion);
-      Print("authenticationMode", config.security.authenticationMode);
-      Print("username", config.security.username);
-      Print("password", *showSecrets || password.empty() ? password : std::string("***"));
-      return int(kDone);
+      return Analyze(request, *showSecrets, *json);
     };
   });
 

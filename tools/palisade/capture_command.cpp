@@ -40,6 +40,9 @@ void PrintLines(const capture::SessionReport& report, bool showSecrets) {
     Print("password", Shown(b.config.security.password, showSecrets));
     Print("requests", std::to_string(b.entries.size()));
     Print("entries", Joined(b.entries));
+    std::vector<std::string> hazards;
+    for (const auto& [kind, requests] : b.hazards) hazards.push_back(kind + ":" + std::to_string(requests));
+    Print("hazards", Joined(hazards));
     std::cout << '\n';
   }
   for (const capture::SkippedRequest& s : report.skipped) {
@@ -64,7 +67,11 @@ void PrintJson(const capture::SessionReport& report, bool showSecrets) {
                                {"username", b.config.security.username},
                                {"password", Shown(b.config.security.password, showSecrets)},
                                {"requests", b.entries.size()},
-                               {"entries", b.entries}});
+                               {"entries", b.entries},
+                               {"hazards", nlohmann::ordered_json::array()}});
+    for (const auto& [kind, requests] : b.hazards) {
+      out["services"].back()["hazards"].push_back({{"kind", kind}, {"requests", requests}});
+    }
   }
   out["skipped"] = nlohmann::ordered_json::array();
   for (const capture::SkippedRequest& s : report.skipped) {

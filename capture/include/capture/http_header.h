@@ -30,6 +30,10 @@ bool ParseUrl(std::string_view text, Url& url);
 // scheme://host[:port]/path, the port left out when it is the scheme's default.
 std::string EndpointOf(const Url& url);
 
+// Where a request was sent: its request line's absolute URL, else its Host header, when the
+// scheme is unknown (empty) and so is the port when Host names none; false when neither tells.
+bool RequestTarget(std::string_view header, Url& target);
+
 // The absolute URL of a request: its request line's target when that is absolute, else the Host
 // header's host with the target's path, taken as http; empty when neither gives a host.
 std::string RequestUrl(std::string_view header);
