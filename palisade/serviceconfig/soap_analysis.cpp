@@ -1,6 +1,7 @@
 #include "serviceconfig/soap_analysis.h"
 
 #include "soapkit/soap_reader.h"
+#include "serviceconfig/soap_namespaces.h"
 #include "soapkit/xml_tree_api.h"
 
 #include <initializer_list>
@@ -10,12 +11,6 @@ namespace {
 
 const char kContentTypeLabel[] = "Content-Type: ";
 const char kBinaryMediaType[] = "application/soap+msbin1";
-const char kWsAddressing10[] = "http://www.w3.org/2005/08/addressing";
-const char kWsAddressingAugust2004[] = "http://schemas.xmlsoap.org/ws/2004/08/addressing";
-const char kWsSecurityExtension[] =
-    "http://docs.oasis-open.org/wss/2004/01/oasis-200401-wss-wssecurity-secext-1.0.xsd";
-const char kWsSecurityUtility[] =
-    "http://docs.oasis-open.org/wss/2004/01/oasis-200401-wss-wssecurity-utility-1.0.xsd";
 const char kUserNameOverTransport[] = "UserNameOverTransport";
 constexpr int kReaderOptions = 65538;
 

@@ -1,5 +1,6 @@
 #include "serviceconfig/soap_header.h"
 
+#include "serviceconfig/soap_namespaces.h"
 #include "soapkit/xml_tree_api.h"
 
 #include <cctype>
@@ -12,12 +13,6 @@
 namespace analysis {
 namespace {
 
-const char kWsAddressing10[] = "http://www.w3.org/2005/08/addressing";
-const char kWsAddressingAugust2004[] = "http://schemas.xmlsoap.org/ws/2004/08/addressing";
-const char kWsSecurityExtension[] =
-    "http://docs.oasis-open.org/wss/2004/01/oasis-200401-wss-wssecurity-secext-1.0.xsd";
-const char kWsSecurityUtility[] =
-    "http://docs.oasis-open.org/wss/2004/01/oasis-200401-wss-wssecurity-utility-1.0.xsd";
 const char kXmlSignature[] = "http://www.w3.org/2000/09/xmldsig#";
 const char kDigestType[] = "#PasswordDigest";
 // A value from the body is shown cut to this many bytes.

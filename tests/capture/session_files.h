@@ -2,6 +2,7 @@
 // requests or hand-written ones.
 #pragma once
 
+#include "base64_text.h"
 #include "capture/http_header.h"
 #include "capture/recorded_request.h"
 #include "temp_dir.h"
@@ -18,6 +19,8 @@
 
 namespace session_files {
 
+using testing_support::Base64;
+
 // A request as sent: header lines, a blank line, the body.
 struct Request {
   std::string header, body;
@@ -30,21 +33,6 @@ inline Request Sample(const std::string& name) {
   std::string error;
   EXPECT_TRUE(capture::ParseRecordedRequest(bytes, name, request, error)) << error;
   return {request.header, request.body};
-}
-
-inline std::string Base64(const std::string& bytes) {
-  static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  for (std::size_t i = 0; i < bytes.size(); i += 3) {
-    const std::size_t n = std::min<std::size_t>(3, bytes.size() - i);
-    unsigned group = 0;
-    for (std::size_t k = 0; k < 3; ++k) group = group << 8 | (k < n ? static_cast<unsigned char>(bytes[i + k]) : 0u);
-    out += alphabet[group >> 18 & 63];
-    out += alphabet[group >> 12 & 63];
-    out += n > 1 ? alphabet[group >> 6 & 63] : '=';
-    out += n > 2 ? alphabet[group & 63] : '=';
-  }
-  return out;
 }
 
 // How a HAR writer puts a request's body.
