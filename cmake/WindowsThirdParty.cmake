@@ -1,5 +1,5 @@
-# Third-party code for the Windows build. Debian ships pugixml, GoogleTest and CLI11 for Linux; the
-# cross-build compiles pugixml's and GoogleTest's sources itself and reads CLI11's headers, without
+# Third-party code for the Windows build. Debian ships pugixml, GoogleTest, CLI11 and nlohmann-json for Linux; the
+# cross-build compiles pugixml's and GoogleTest's sources itself and reads the others' headers, without
 # ever putting the build machine's /usr/include on the include path.
 
 # pugixml: its sources, fetched into the build folder when they are not there yet.
@@ -27,6 +27,11 @@ if(NOT EXISTS "${_palisade_headers}/CLI")
 endif()
 add_library(CLI11::CLI11 INTERFACE IMPORTED)
 target_include_directories(CLI11::CLI11 SYSTEM INTERFACE "${_palisade_headers}")
+if(NOT EXISTS "${_palisade_headers}/nlohmann")
+  file(CREATE_LINK /usr/include/nlohmann "${_palisade_headers}/nlohmann" SYMBOLIC)
+endif()
+add_library(nlohmann_json::nlohmann_json INTERFACE IMPORTED)
+target_include_directories(nlohmann_json::nlohmann_json SYSTEM INTERFACE "${_palisade_headers}")
 
 # GoogleTest from its sources (libgtest-dev installs them under /usr/src/googletest).
 if(PALISADE_BUILD_TESTS)

@@ -2,23 +2,16 @@
 
 #include "capture/http_header.h"
 #include "service_naming.h"
-#include "serviceconfig/soap_header.h"
 
 #include <algorithm>
-#include <cctype>
 #include <set>
 
 namespace capture {
 namespace {
 
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
-  return text;
-}
-
 // The media type of a Content-Type value, without parameters.
 std::string MediaType(const std::string& contentType) {
-  std::string type = Lower(contentType.substr(0, contentType.find(';')));
+  std::string type = LowerAscii(contentType.substr(0, contentType.find(';')));
   type.erase(type.find_last_not_of(" \t") + 1);
   return type;
 }
@@ -86,7 +79,7 @@ void SessionAnalysis::AddSoapRequest(SessionEntry&& entry) {
     return;
   }
   const ConfigurationTypes config = analysis::DeriveConfiguration(entry.header, envelope);
-  const analysis::SoapHeaderFacts facts = analysis::ReadSoapHeader(envelope, &url);
+  const analysis::SoapHeaderFacts facts = headerReader_.Read(envelope, &url);
   std::string action = Unquoted(HeaderValue(entry.header, "SOAPAction"));
   if (action.empty()) action = facts.action;
   const std::string endpoint = EndpointOf(url);

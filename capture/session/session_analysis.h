@@ -5,6 +5,7 @@
 #include "capture/recorded_request.h"
 #include "capture/session_reader.h"
 #include "serviceconfig/soap_analysis.h"
+#include "serviceconfig/soap_header.h"
 
 #include <cstddef>
 #include <map>
@@ -51,6 +52,7 @@ class SessionAnalysis {
   void AddSoapRequest(SessionEntry&& entry);
 
   bool keepRequests_;
+  analysis::SoapHeaderReader headerReader_;
   SessionReport report_;
   std::map<std::string, std::size_t> index_;  // endpoint, port and binding -> services[i]
 };

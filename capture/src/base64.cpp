@@ -20,8 +20,8 @@ constexpr std::array<signed char, 256> kTable = MakeTable();
 }  // namespace
 
 bool DecodeBase64(std::string_view text, std::string& bytes) {
-  bytes.clear();
-  bytes.reserve(text.size() / 4 * 3 + 3);
+  bytes.resize(text.size() / 4 * 3 + 3);
+  char* out = bytes.data();
   unsigned group = 0;
   int count = 0;
   std::size_t at = 0;
@@ -31,9 +31,9 @@ bool DecodeBase64(std::string_view text, std::string& bytes) {
     if (value == kBad) return false;
     group = group << 6 | static_cast<unsigned>(value);
     if (++count == 4) {
-      bytes.push_back(static_cast<char>(group >> 16));
-      bytes.push_back(static_cast<char>(group >> 8));
-      bytes.push_back(static_cast<char>(group));
+      *out++ = static_cast<char>(group >> 16);
+      *out++ = static_cast<char>(group >> 8);
+      *out++ = static_cast<char>(group);
       group = 0;
       count = 0;
     }
@@ -42,14 +42,16 @@ bool DecodeBase64(std::string_view text, std::string& bytes) {
     if (text[at] != '=' && kTable[static_cast<unsigned char>(text[at])] != kSkip) return false;
   }
   switch (count) {
-    case 0: return true;
-    case 2: bytes.push_back(static_cast<char>(group >> 4)); return true;
+    case 0: break;
+    case 2: *out++ = static_cast<char>(group >> 4); break;
     case 3:
-      bytes.push_back(static_cast<char>(group >> 10));
-      bytes.push_back(static_cast<char>(group >> 2));
-      return true;
+      *out++ = static_cast<char>(group >> 10);
+      *out++ = static_cast<char>(group >> 2);
+      break;
     default: return false;
   }
+  bytes.resize(static_cast<std::size_t>(out - bytes.data()));
+  return true;
 }
 
 }  // namespace capture

@@ -9,7 +9,6 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <cctype>
 #include <fstream>
 #include <initializer_list>
 #include <utility>
@@ -21,12 +20,6 @@ namespace {
 using Json = nlohmann::json;
 
 const char kReplacementCharacter[] = "\xEF\xBF\xBD";  // U+FFFD in UTF-8
-
-bool ContainsNoCase(std::string_view text, std::string_view part) {
-  return std::search(text.begin(), text.end(), part.begin(), part.end(), [](unsigned char a, unsigned char b) {
-           return std::tolower(a) == std::tolower(b);
-         }) != text.end();
-}
 
 // The code points of UTF-8 `text` as bytes; false when one is past U+00FF (so the text was never
 // a Latin-1 reading of bytes).
@@ -51,7 +44,52 @@ struct HarRequest {
   std::vector<std::pair<std::string, std::string>> headers;
   std::string mimeType, text, encoding;
   bool hasPostData = false;
+
+  // Empty again, the strings keeping their room for the next entry.
+  void Clear() {
+    for (std::string* field : {&method, &url, &httpVersion, &mimeType, &text, &encoding}) field->clear();
+    headers.clear();
+    hasPostData = false;
+  }
 };
+
+// What a container of the HAR is, as far as the reader cares; what a key inside one names.
+enum class Place : unsigned char { kOther, kRoot, kLog, kCreator, kEntries, kEntry, kRequest, kHeaders, kHeader, kPostData };
+enum class Field : unsigned char { kNone, kLog, kCreator, kName, kEntries, kRequest, kMethod, kUrl, kHttpVersion,
+                                   kHeaders, kValue, kPostData, kText, kMimeType, kEncoding };
+
+// The field `key` names inside a container of kind `place`.
+Field FieldOf(Place place, std::string_view key) {
+  const auto is = [&](std::string_view name) { return key == name; };
+  switch (place) {
+    case Place::kRoot: return is("log") ? Field::kLog : Field::kNone;
+    case Place::kLog: return is("creator") ? Field::kCreator : is("entries") ? Field::kEntries : Field::kNone;
+    case Place::kCreator: return is("name") ? Field::kName : Field::kNone;
+    case Place::kEntry: return is("request") ? Field::kRequest : Field::kNone;
+    case Place::kRequest:
+      return is("method") ? Field::kMethod : is("url") ? Field::kUrl : is("httpVersion") ? Field::kHttpVersion
+             : is("headers") ? Field::kHeaders : is("postData") ? Field::kPostData : Field::kNone;
+    case Place::kHeader: return is("name") ? Field::kName : is("value") ? Field::kValue : Field::kNone;
+    case Place::kPostData:
+      return is("text") ? Field::kText : is("mimeType") ? Field::kMimeType
+             : is("encoding") || is("_encoding") ? Field::kEncoding : Field::kNone;
+    default: return Field::kNone;
+  }
+}
+
+// The kind of a container opened as `field` of a `parent` (an array's items have no field).
+Place PlaceOf(Place parent, Field field) {
+  switch (parent) {
+    case Place::kRoot: return field == Field::kLog ? Place::kLog : Place::kOther;
+    case Place::kLog: return field == Field::kCreator ? Place::kCreator : field == Field::kEntries ? Place::kEntries : Place::kOther;
+    case Place::kEntries: return Place::kEntry;
+    case Place::kEntry: return field == Field::kRequest ? Place::kRequest : Place::kOther;
+    case Place::kRequest:
+      return field == Field::kHeaders ? Place::kHeaders : field == Field::kPostData ? Place::kPostData : Place::kOther;
+    case Place::kHeaders: return Place::kHeader;
+    default: return Place::kOther;
+  }
+}
 
 class HarHandler {
  public:
@@ -64,44 +102,48 @@ class HarHandler {
   bool number_float(Json::number_float_t, const Json::string_t&) { return true; }
   bool binary(Json::binary_t&) { return true; }
 
+  // Values are copied, not moved: the parser then keeps its buffer for the next one.
   bool string(Json::string_t& value) {
-    if (ValueAt({"log", "creator", "name"})) {
-      creator_ = value;
-    } else if (InRequest({"method"})) {
-      request_.method = std::move(value);
-    } else if (InRequest({"url"})) {
-      request_.url = std::move(value);
-    } else if (InRequest({"httpVersion"})) {
-      request_.httpVersion = std::move(value);
-    } else if (InRequest({"headers", "[]", "name"})) {
-      request_.headers.back().first = std::move(value);
-    } else if (InRequest({"headers", "[]", "value"})) {
-      request_.headers.back().second = std::move(value);
-    } else if (InRequest({"postData", "text"})) {
-      request_.text = std::move(value);
-    } else if (InRequest({"postData", "mimeType"})) {
-      request_.mimeType = std::move(value);
-    } else if (InRequest({"postData", "encoding"}) || InRequest({"postData", "_encoding"})) {
-      request_.encoding = std::move(value);
+    if (frames_.empty()) return true;
+    const Frame& frame = frames_.back();
+    switch (frame.place) {
+      case Place::kCreator:
+        if (frame.field == Field::kName) creator_.assign(value);
+        break;
+      case Place::kRequest:
+        if (frame.field == Field::kMethod) request_.method.assign(value);
+        if (frame.field == Field::kUrl) request_.url.assign(value);
+        if (frame.field == Field::kHttpVersion) request_.httpVersion.assign(value);
+        break;
+      case Place::kHeader:
+        if (frame.field == Field::kName) request_.headers.back().first.assign(value);
+        if (frame.field == Field::kValue) request_.headers.back().second.assign(value);
+        break;
+      case Place::kPostData:
+        if (frame.field == Field::kText) request_.text.assign(value);
+        if (frame.field == Field::kMimeType) request_.mimeType.assign(value);
+        if (frame.field == Field::kEncoding) request_.encoding.assign(value);
+        break;
+      default: break;
     }
     return true;
   }
 
   bool start_object(std::size_t) {
-    Push(false);
-    if (ContainerAt({"log"})) sawLog_ = true;
-    if (ContainerAt({"log", "entries", "[]"})) request_ = HarRequest();
-    if (InRequest({"headers", "[]"}, true)) request_.headers.emplace_back();
-    if (InRequest({"postData"}, true)) request_.hasPostData = true;
+    const Place place = Open();
+    if (place == Place::kLog) sawLog_ = true;
+    if (place == Place::kEntry) request_.Clear();
+    if (place == Place::kHeader) request_.headers.emplace_back();
+    if (place == Place::kPostData) request_.hasPostData = true;
     return true;
   }
   bool end_object() {
-    if (ContainerAt({"log", "entries", "[]"})) sink_(Entry());
+    if (frames_.back().place == Place::kEntry) sink_(Entry());
     frames_.pop_back();
     return true;
   }
   bool start_array(std::size_t) {
-    Push(true);
+    Open();
     return true;
   }
   bool end_array() {
@@ -109,14 +151,14 @@ class HarHandler {
     return true;
   }
   bool key(Json::string_t& name) {
-    frames_.back().key = std::move(name);
+    Frame& frame = frames_.back();
+    frame.field = frame.place == Place::kOther ? Field::kNone : FieldOf(frame.place, name);
     return true;
   }
 
   bool parse_error(std::size_t position, const std::string&, const nlohmann::detail::exception& e) {
     error_ = "malformed JSON at byte " + std::to_string(position) +
-             (InEntry() ? " (in entry " + std::to_string(entries_) + ")" : "") +
-             ": " + e.what();
+             (InEntry() ? " (in entry " + std::to_string(entries_) + ")" : "") + ": " + e.what();
     return false;
   }
 
@@ -124,43 +166,33 @@ class HarHandler {
 
  private:
   struct Frame {
-    bool array;
-    std::string key;
+    Place place;
+    Field field;  // what the last key named
   };
 
-  void Push(bool array) { frames_.push_back(Frame{array, {}}); }
+  // A container opens: its kind from where it stands. Array items carry no key: an array's own
+  // field is cleared so that its items take their kind from the array alone.
+  Place Open() {
+    const Place place = frames_.empty() ? Place::kRoot : PlaceOf(frames_.back().place, frames_.back().field);
+    frames_.push_back(Frame{place, Field::kNone});
+    return place;
+  }
 
-  // The containers from the root down hold `path` from `depth` on ("[]" for an array's item).
-  bool Matches(std::initializer_list<const char*> path, std::size_t depth) const {
-    for (const char* part : path) {
-      const Frame& frame = frames_[depth++];
-      if (frame.array ? std::string_view(part) != "[]" : frame.key != part) return false;
-    }
-    return true;
+  bool InEntry() const {
+    return std::any_of(frames_.begin(), frames_.end(), [](const Frame& f) { return f.place == Place::kEntry; });
   }
-  // A value at `path`; a container (just opened or about to close) at `path`.
-  bool ValueAt(std::initializer_list<const char*> path) const {
-    return frames_.size() == path.size() && Matches(path, 0);
-  }
-  bool ContainerAt(std::initializer_list<const char*> path) const {
-    return frames_.size() == path.size() + 1 && Matches(path, 0);
-  }
-  // The same below log.entries[].request.
-  bool InRequest(std::initializer_list<const char*> path, bool container = false) const {
-    return frames_.size() == kRequestPath.size() + path.size() + (container ? 1 : 0) && Matches(kRequestPath, 0) &&
-           Matches(path, kRequestPath.size());
-  }
-  bool InEntry() const { return frames_.size() > 3 && Matches({"log", "entries", "[]"}, 0); }
-
-  static constexpr std::initializer_list<const char*> kRequestPath = {"log", "entries", "[]", "request"};
 
   std::string Header() const {
-    std::string header = request_.method + " " + request_.url + " " +
-                         (request_.httpVersion.empty() ? "HTTP/1.1" : request_.httpVersion);
+    std::size_t size = request_.method.size() + request_.url.size() + 16 + request_.httpVersion.size();
+    for (const auto& [name, value] : request_.headers) size += name.size() + value.size() + 4;
+    std::string header;
+    header.reserve(size);
+    header.append(request_.method).append(" ").append(request_.url).append(" ");
+    header.append(request_.httpVersion.empty() ? "HTTP/1.1" : request_.httpVersion);
     for (const auto& [name, value] : request_.headers) {
       // HTTP/2 pseudo-headers (":authority") are no header lines of the request as sent.
       if (name.empty() || name.front() == ':') continue;
-      header += "\r\n" + name + ": " + value;
+      header.append("\r\n").append(name).append(": ").append(value);
     }
     return header;
   }

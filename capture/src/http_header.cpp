@@ -1,22 +1,9 @@
 #include "capture/http_header.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace capture {
 namespace {
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
-           return std::tolower(x) == std::tolower(y);
-         });
-}
-
-std::string Lower(std::string_view text) {
-  std::string lower(text);
-  std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
-  return lower;
-}
 
 std::string_view Trim(std::string_view text) {
   const std::size_t first = text.find_first_not_of(" \t");
@@ -47,8 +34,7 @@ std::string Canonical(std::string_view name) {
   std::string canonical(name);
   bool wordStart = true;
   for (char& c : canonical) {
-    c = static_cast<char>(wordStart ? std::toupper(static_cast<unsigned char>(c))
-                                    : std::tolower(static_cast<unsigned char>(c)));
+    c = wordStart && c >= 'a' && c <= 'z' ? static_cast<char>(c - 0x20) : wordStart ? c : LowerAscii(c);
     wordStart = c == '-';
   }
   return canonical;
@@ -57,6 +43,22 @@ std::string Canonical(std::string_view name) {
 const char* DefaultPort(std::string_view scheme) { return scheme == "https" ? "443" : "80"; }
 
 }  // namespace
+
+std::string LowerAscii(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) c = LowerAscii(c);
+  return lower;
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
+}
+
+bool ContainsNoCase(std::string_view text, std::string_view part) {
+  return std::search(text.begin(), text.end(), part.begin(), part.end(),
+                     [](char x, char y) { return LowerAscii(x) == LowerAscii(y); }) != text.end();
+}
 
 std::string HeaderValue(std::string_view header, std::string_view name) {
   std::string value;
@@ -100,7 +102,7 @@ RequestLine ParseRequestLine(std::string_view header) {
 bool ParseUrl(std::string_view text, Url& url) {
   const std::size_t schemeEnd = text.find("://");
   if (schemeEnd == std::string_view::npos) return false;
-  url.scheme = Lower(text.substr(0, schemeEnd));
+  url.scheme = LowerAscii(text.substr(0, schemeEnd));
   if (url.scheme != "http" && url.scheme != "https") return false;
   std::string_view rest = text.substr(schemeEnd + 3);
   const std::size_t pathStart = rest.find_first_of("/?#");
@@ -109,7 +111,7 @@ bool ParseUrl(std::string_view text, Url& url) {
   // A port follows the last ':' unless that stands inside an IPv6 literal's brackets.
   const std::size_t colon = authority.rfind(':');
   const bool hasPort = colon != std::string_view::npos && authority.find(']', colon) == std::string_view::npos;
-  url.host = Lower(authority.substr(0, hasPort ? colon : std::string_view::npos));
+  url.host = LowerAscii(authority.substr(0, hasPort ? colon : std::string_view::npos));
   url.port = hasPort && colon + 1 < authority.size() ? std::string(authority.substr(colon + 1)) : DefaultPort(url.scheme);
   if (url.host.empty() || url.port.find_first_not_of("0123456789") != std::string::npos) return false;
   std::string_view path = pathStart == std::string_view::npos ? std::string_view() : rest.substr(pathStart);

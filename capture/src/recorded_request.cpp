@@ -3,7 +3,6 @@
 #include "capture/http_header.h"
 #include "hostrt32/os_files.h"
 
-#include <algorithm>
 #include <cctype>
 #include <string_view>
 
@@ -11,12 +10,6 @@ namespace capture {
 namespace {
 
 constexpr std::size_t kMaxRequestBytes = std::size_t(1) << 30;
-
-std::string Lower(std::string_view text) {
-  std::string lower(text);
-  std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
-  return lower;
-}
 
 // The data of a chunked body: each chunk's size in hex (extensions after ';' ignored), its line
 // end, the data and another line end, up to the chunk of size 0. False when it is malformed.
@@ -51,12 +44,12 @@ bool Dechunk(const std::string& body, std::string& data) {
 // Undoes a chunked transfer encoding; refuses a body in a content encoding (compressed), which the
 // analysis would only take for a malformed document.
 bool DecodeBody(RecordedRequest& request, const std::string& name, std::string& error) {
-  const std::string coding = Lower(HeaderValue(request.header, "Content-Encoding"));
+  const std::string coding = LowerAscii(HeaderValue(request.header, "Content-Encoding"));
   if (!coding.empty() && coding != "identity") {
     error = "the body of '" + name + "' is compressed (Content-Encoding: " + coding + "); decompress it first";
     return false;
   }
-  if (Lower(HeaderValue(request.header, "Transfer-Encoding")).find("chunked") == std::string::npos) return true;
+  if (LowerAscii(HeaderValue(request.header, "Transfer-Encoding")).find("chunked") == std::string::npos) return true;
   std::string data;
   if (!Dechunk(request.body, data)) {
     error = "the chunked body of '" + name + "' is malformed or cut off";

@@ -5,15 +5,18 @@
 
 #include <cctype>
 #include <cstdint>
-#include <cstdio>
 #include <optional>
-#include <unordered_map>
+#include <string_view>
+#include <map>
 #include <vector>
 
 namespace analysis {
 namespace {
 
-const char kXmlSignature[] = "http://www.w3.org/2000/09/xmldsig#";
+// As views, so that comparing a namespace costs a length check first.
+constexpr std::string_view kAddressing10 = kWsAddressing10, kAddressing2004 = kWsAddressingAugust2004;
+constexpr std::string_view kSecext = kWsSecurityExtension, kUtility = kWsSecurityUtility;
+constexpr std::string_view kXmlSignature = "http://www.w3.org/2000/09/xmldsig#";
 const char kDigestType[] = "#PasswordDigest";
 // A value from the body is shown cut to this many bytes.
 constexpr std::size_t kMaxShownBytes = 256;
@@ -27,19 +30,32 @@ std::string Shown(std::string value) {
   return value;
 }
 
-bool EndsWith(const std::string& text, const std::string& end) {
+bool EndsWith(std::string_view text, std::string_view end) {
   return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// The number of `digits` digits at `at` of `text`, or -1.
+int Digits(const std::string& text, std::size_t at, std::size_t digits) {
+  if (at + digits > text.size()) return -1;
+  int value = 0;
+  for (std::size_t i = at; i < at + digits; ++i) {
+    if (!std::isdigit(static_cast<unsigned char>(text[i]))) return -1;
+    value = value * 10 + (text[i] - '0');
+  }
+  return value;
 }
 
 // Milliseconds since 1970 of an xsd:dateTime ("2026-11-30T09:14:02.117Z", an offset or none,
 // which counts as UTC); nothing when it is not one.
 std::optional<std::int64_t> DateTimeMs(const std::string& text) {
-  int year, month, day, hour, minute, second, used = 0;
-  if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%n", &year, &month, &day, &hour, &minute, &second, &used) != 6 ||
-      month < 1 || month > 12 || day < 1 || day > 31 || hour > 24 || minute > 59 || second > 60) {
+  const int year = Digits(text, 0, 4), month = Digits(text, 5, 2), day = Digits(text, 8, 2);
+  const int hour = Digits(text, 11, 2), minute = Digits(text, 14, 2), second = Digits(text, 17, 2);
+  if (year < 0 || month < 1 || month > 12 || day < 1 || day > 31 || hour < 0 || hour > 24 || minute < 0 ||
+      minute > 59 || second < 0 || second > 60 || text[4] != '-' || text[7] != '-' || text[10] != 'T' ||
+      text[13] != ':' || text[16] != ':') {
     return std::nullopt;
   }
-  std::size_t at = static_cast<std::size_t>(used);
+  std::size_t at = 19;
   std::int64_t ms = 0;
   if (at < text.size() && text[at] == '.') {
     std::int64_t scale = 100;
@@ -48,17 +64,16 @@ std::optional<std::int64_t> DateTimeMs(const std::string& text) {
     }
   }
   std::int64_t offsetMinutes = 0;
-  const std::string zone = text.substr(at);
-  int zoneHours = 0, zoneMinutes = 0;
-  if (zone == "Z" || zone.empty()) {
-  } else if ((zone[0] == '+' || zone[0] == '-') && std::sscanf(zone.c_str() + 1, "%2d:%2d", &zoneHours, &zoneMinutes) == 2) {
-    offsetMinutes = (zone[0] == '-' ? -1 : 1) * (zoneHours * 60 + zoneMinutes);
-  } else {
+  if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
+    const int zoneHours = Digits(text, at + 1, 2), zoneMinutes = Digits(text, at + 4, 2);
+    if (zoneHours < 0 || zoneMinutes < 0 || text[at + 3] != ':' || at + 6 != text.size()) return std::nullopt;
+    offsetMinutes = (text[at] == '-' ? -1 : 1) * (zoneHours * 60 + zoneMinutes);
+  } else if (!(at == text.size() || (text[at] == 'Z' && at + 1 == text.size()))) {
     return std::nullopt;
   }
   // Days from the civil date (proleptic Gregorian).
   const int y = year - (month <= 2);
-  const int era = (y >= 0 ? y : y - 399) / 400;
+  const int era = y / 400;
   const int yoe = y - era * 400;
   const int doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
   const std::int64_t days = std::int64_t(era) * 146097 + yoe * 365 + yoe / 4 - yoe / 100 + doy - 719468;
@@ -77,20 +92,34 @@ std::string Seconds(std::int64_t ms) {
   return text + "s";
 }
 
-// The namespace declarations in force at one element of a walk.
+// The namespace declarations in force at one element of a walk, and the texts of its nodes. A
+// fetched text is a view into a handle of its own kind, valid until the next fetch of that kind.
 class NamespaceScope {
  public:
   explicit NamespaceScope(void* doc) : doc_(doc) {}
+
+  // Empty again, for another document; the room taken so far is kept.
+  void Reset(void* doc) {
+    doc_ = doc;
+    for (auto& [prefix, bindings] : uris_) bindings.count = 0;
+    declared_.clear();
+  }
 
   // Brings the element's own declarations into force; returns how many it made.
   std::uint32_t Declare(void* element) {
     std::uint32_t count = 0;
     for (void* attr = xpi_get_next_attr(doc_, element, nullptr); attr; attr = xpi_get_next_attr(doc_, element, attr)) {
-      const std::string prefix = Prefix(attr), name = Name(attr);
-      if (prefix != "xmlns" && !(prefix.empty() && name == "xmlns")) continue;
-      const std::string declared = prefix.empty() ? std::string() : name;
-      uris_[declared].push_back(Text(attr));
-      declared_.push_back(declared);
+      const std::string_view prefix = View(xpi_get_node_prefix(doc_, attr, attrPrefix_), attrPrefix_);
+      if (!prefix.empty() && prefix != "xmlns") continue;
+      const std::string_view name = View(xpi_get_node_name(doc_, attr, attrName_, 0), attrName_);
+      if (prefix.empty() && name != "xmlns") continue;
+      const std::string_view declared = prefix.empty() ? std::string_view() : name;
+      auto it = uris_.find(declared);
+      if (it == uris_.end()) it = uris_.emplace(std::string(declared), Bindings()).first;
+      Bindings& bindings = it->second;
+      if (bindings.count == bindings.uris.size()) bindings.uris.emplace_back();
+      bindings.uris[bindings.count++] = Text(attr);
+      declared_.push_back(&bindings);
       ++count;
     }
     return count;
@@ -98,40 +127,61 @@ class NamespaceScope {
   // Ends the last `count` declarations.
   void Undeclare(std::uint32_t count) {
     for (; count > 0; --count) {
-      uris_[declared_.back()].pop_back();
+      --declared_.back()->count;
       declared_.pop_back();
     }
   }
   // The namespace of an element named with `prefix`; "" when none is declared.
-  const std::string& Resolve(const std::string& prefix) const {
-    static const std::string kNone;
+  std::string_view Resolve(std::string_view prefix) const {
     const auto it = uris_.find(prefix);
-    return it == uris_.end() || it->second.empty() ? kNone : it->second.back();
+    return it == uris_.end() || it->second.count == 0 ? std::string_view()
+                                                      : std::string_view(it->second.uris[it->second.count - 1]);
   }
 
-  std::string Name(void* node) { return Fetch(xpi_get_node_name(doc_, node, text_, 0)); }
-  std::string Prefix(void* node) { return Fetch(xpi_get_node_prefix(doc_, node, text_)); }
-  std::string Text(void* node) { return Fetch(xpi_get_node_text(doc_, node, text_)); }
+  std::string_view Name(void* node) { return View(xpi_get_node_name(doc_, node, name_, 0), name_); }
+  std::string_view Prefix(void* node) { return View(xpi_get_node_prefix(doc_, node, prefix_), prefix_); }
+  // Texts are taken up to their first NUL, as the analysis takes them.
+  std::string_view Text(void* node) {
+    xpi_get_node_text(doc_, node, text_);
+    return text_.GetData();
+  }
+  // The value of an unprefixed attribute of `element`; "" when it has none.
+  std::string_view AttributeValue(void* element, std::string_view name) {
+    for (void* attr = xpi_get_next_attr(doc_, element, nullptr); attr; attr = xpi_get_next_attr(doc_, element, attr)) {
+      if (View(xpi_get_node_prefix(doc_, attr, attrPrefix_), attrPrefix_).empty() &&
+          View(xpi_get_node_name(doc_, attr, attrName_, 0), attrName_) == name) {
+        return Text(attr);
+      }
+    }
+    return {};
+  }
 
  private:
-  // Texts are taken up to their first NUL, as the analysis takes them.
-  std::string Fetch(int) { return std::string(text_.GetData()); }
+  // The namespaces a prefix is bound to, innermost last: the first `count` of `uris`, whose
+  // strings stay for reuse.
+  struct Bindings {
+    std::vector<std::string> uris;
+    std::size_t count = 0;
+  };
+
+  static std::string_view View(int, const OsStrMb& text) { return {text.GetData(), text.GetLength()}; }
 
   void* doc_;
-  OsStrMb text_;
-  std::unordered_map<std::string, std::vector<std::string>> uris_;  // prefix ("" the default) -> in force, innermost last
-  std::vector<std::string> declared_;                                 // prefixes in declaration order
+  // One handle for each kind of text, so that each keeps its block (an empty text gives it up).
+  OsStrMb name_, prefix_, attrName_, attrPrefix_, text_;
+  std::map<std::string, Bindings, std::less<>> uris_;  // by prefix, "" the default
+  std::vector<Bindings*> declared_;                    // in declaration order
 };
 
-bool IsAddressing(const std::string& ns) { return ns == kWsAddressing10 || ns == kWsAddressingAugust2004; }
-
-// The value of an unprefixed attribute of `element`; "" when it has none.
-std::string AttributeValue(NamespaceScope& texts, void* doc, void* element, const char* name) {
-  for (void* attr = xpi_get_next_attr(doc, element, nullptr); attr; attr = xpi_get_next_attr(doc, element, attr)) {
-    if (texts.Prefix(attr).empty() && texts.Name(attr) == name) return texts.Text(attr);
+bool IsOfInterest(std::string_view local) {
+  for (std::string_view name : {"Action", "MessageID", "To", "Timestamp", "Created", "Expires", "Nonce", "Password",
+                                "Signature"}) {
+    if (local == name) return true;
   }
-  return {};
+  return false;
 }
+
+bool IsAddressing(std::string_view ns) { return ns == kAddressing10 || ns == kAddressing2004; }
 
 // Whether `to` names another scheme, host or port than `target` (only what the target tells).
 bool NamesAnotherTarget(const std::string& to, const capture::Url& target) {
@@ -144,28 +194,40 @@ bool NamesAnotherTarget(const std::string& to, const capture::Url& target) {
 // One element of the Header met in the walk.
 struct Element {
   void* node;
-  const std::string& ns;
-  const std::string& local;
+  std::string_view ns;
+  std::string_view local;
   std::size_t depth;         // 0 for the Header's children
   std::int32_t inTimestamp;  // the timestamp whose child this is (an index of timestamps_), or -1
 };
 
-class HeaderReader {
+}  // namespace
+
+class SoapHeaderReader::Reader {
  public:
-  HeaderReader(void* doc, const capture::Url* target) : doc_(doc), target_(target), scope_(doc) {}
+  Reader() : scope_(nullptr) {}
+
+  SoapHeaderFacts Read(void* doc, void* envelope, void* header, const capture::Url* target) {
+    doc_ = doc;
+    target_ = target;
+    scope_.Reset(doc);
+    facts_ = SoapHeaderFacts();
+    timestamps_.clear();
+    Walk(envelope, header);
+    return Take();
+  }
 
   // The timestamp this element opens (an index of timestamps_), or -1.
   std::int32_t Visit(const Element& element) {
-    const std::string& ns = element.ns;
-    const std::string& local = element.local;
+    const std::string_view ns = element.ns;
+    const std::string_view local = element.local;
     if (IsAddressing(ns)) {
       if (local == "Action" && element.depth == 0 && facts_.action.empty()) facts_.action = scope_.Text(element.node);
-      if (local == "MessageID") Add("message-id", Shown(scope_.Text(element.node)));
+      if (local == "MessageID") Add("message-id", Shown(std::string(scope_.Text(element.node))));
       if (local == "To" && target_ != nullptr) {
-        const std::string to = scope_.Text(element.node);
+        const std::string to(scope_.Text(element.node));
         if (NamesAnotherTarget(to, *target_)) Add("to-mismatch", "to=" + Shown(to) + " target=" + TargetText());
       }
-    } else if (ns == kWsSecurityUtility) {
+    } else if (ns == kUtility) {
       if (local == "Timestamp") {
         Add("timestamp", "");
         timestamps_.push_back({facts_.hazards.size() - 1, {}, {}});
@@ -175,9 +237,9 @@ class HeaderReader {
         Stamp& stamp = timestamps_[static_cast<std::size_t>(element.inTimestamp)];
         (local == "Created" ? stamp.created : stamp.expires) = scope_.Text(element.node);
       }
-    } else if (ns == kWsSecurityExtension) {
-      if (local == "Nonce") Add("nonce", Shown(scope_.Text(element.node)));
-      if (local == "Password" && EndsWith(AttributeValue(scope_, doc_, element.node, "Type"), kDigestType)) {
+    } else if (ns == kSecext) {
+      if (local == "Nonce") Add("nonce", Shown(std::string(scope_.Text(element.node))));
+      if (local == "Password" && EndsWith(scope_.AttributeValue(element.node, "Type"), kDigestType)) {
         Add("digest", "clear password needed");
       }
     } else if (ns == kXmlSignature && local == "Signature") {
@@ -188,26 +250,25 @@ class HeaderReader {
 
   // Depth first, in document order, with a stack of our own: Headers nest as deep as a body can.
   void Walk(void* envelope, void* header) {
-    struct Frame {
-      void* node;
-      std::uint32_t declared;
-      std::int32_t timestamp;  // the timestamp it opens, or -1
-    };
-    std::vector<Frame> open;
+    std::vector<Frame>& open = open_;
+    open.clear();
     scope_.Declare(envelope);
     scope_.Declare(header);
     void* node = xpi_get_first_child(doc_, header);
     for (;;) {
       if (node != nullptr) {
-        const std::string local = scope_.Name(node);
+        const std::string_view local = scope_.Name(node);
         if (local.empty()) {  // text
           node = xpi_get_next_sibling(doc_, node);
           continue;
         }
         const std::uint32_t declared = scope_.Declare(node);
         const std::int32_t parentTimestamp = open.empty() ? -1 : open.back().timestamp;
+        // Only the names the hazards and the action have are worth resolving.
         const std::int32_t timestamp =
-            Visit(Element{node, scope_.Resolve(scope_.Prefix(node)), local, open.size(), parentTimestamp});
+            IsOfInterest(local)
+                ? Visit(Element{node, scope_.Resolve(scope_.Prefix(node)), local, open.size(), parentTimestamp})
+                : -1;
         open.push_back(Frame{node, declared, timestamp});
         node = xpi_get_first_child(doc_, node);
         continue;
@@ -231,6 +292,11 @@ class HeaderReader {
   }
 
  private:
+  struct Frame {
+    void* node;
+    std::uint32_t declared;
+    std::int32_t timestamp;  // the timestamp it opens, or -1
+  };
   struct Stamp {
     std::size_t hazard;  // its place in facts_.hazards
     std::string created, expires;
@@ -243,33 +309,37 @@ class HeaderReader {
            (target_->port.empty() ? std::string() : ":" + target_->port);
   }
 
-  void* doc_;
-  const capture::Url* target_;
+  void* doc_ = nullptr;
+  const capture::Url* target_ = nullptr;
   NamespaceScope scope_;
   SoapHeaderFacts facts_;
   std::vector<Stamp> timestamps_;
+  std::vector<Frame> open_;  // the elements the walk is inside
 };
 
-}  // namespace
+SoapHeaderReader::SoapHeaderReader() : reader_(std::make_unique<Reader>()) {}
+SoapHeaderReader::~SoapHeaderReader() = default;
 
-SoapHeaderFacts ReadSoapHeader(const Envelope& envelope, const capture::Url* target) {
+SoapHeaderFacts SoapHeaderReader::Read(const Envelope& envelope, const capture::Url* target) {
   void* doc = envelope.doc();
   if (envelope.element() == nullptr) return {};
   void* header = xpi_get_first_child(doc, envelope.element());
   OsStrMb name;
   xpi_get_node_name(doc, header, name, 0);
   if (header == nullptr || name.CompareNoCase("Header") != 0) return {};
-  HeaderReader reader(doc, target);
-  reader.Walk(envelope.element(), header);
-  return reader.Take();
+  return reader_->Read(doc, envelope.element(), header, target);
+}
+
+SoapHeaderFacts ReadSoapHeader(const Envelope& envelope, const capture::Url* target) {
+  return SoapHeaderReader().Read(envelope, target);
 }
 
 std::string PasswordType(const Envelope& envelope, void* passwordElement) {
   if (passwordElement == nullptr) return "";
   NamespaceScope texts(envelope.doc());
-  const std::string type = AttributeValue(texts, envelope.doc(), passwordElement, "Type");
+  const std::string_view type = texts.AttributeValue(passwordElement, "Type");
   if (type.empty()) return "PasswordText";
-  return type.substr(type.rfind('#') + 1);
+  return std::string(type.substr(type.rfind('#') + 1));
 }
 
 }  // namespace analysis

@@ -7,6 +7,7 @@
 #include "capture/http_header.h"
 #include "serviceconfig/soap_analysis.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,21 @@ struct Hazard {
 struct SoapHeaderFacts {
   std::string action;            // the first WS-Addressing Action child of the Header (either namespace)
   std::vector<Hazard> hazards;   // in document order
+};
+
+// Reads Header after Header, keeping its working memory from one to the next.
+class SoapHeaderReader {
+ public:
+  SoapHeaderReader();
+  ~SoapHeaderReader();
+  SoapHeaderReader(const SoapHeaderReader&) = delete;
+  SoapHeaderReader& operator=(const SoapHeaderReader&) = delete;
+  // As ReadSoapHeader.
+  SoapHeaderFacts Read(const Envelope& envelope, const capture::Url* target);
+
+ private:
+  class Reader;
+  std::unique_ptr<Reader> reader_;
 };
 
 // Walks the Header (the Envelope's first child, as the analysis takes it) to any depth, without

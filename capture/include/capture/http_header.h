@@ -7,6 +7,12 @@
 
 namespace capture {
 
+// ASCII case folding, as header names and media types compare.
+inline char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c | 0x20) : c; }
+std::string LowerAscii(std::string_view text);
+bool EqualNoCase(std::string_view a, std::string_view b);
+bool ContainsNoCase(std::string_view text, std::string_view part);
+
 // The value of the first header line named `name` (any case), blanks around it trimmed; empty when
 // there is none.
 std::string HeaderValue(std::string_view header, std::string_view name);
