@@ -1,6 +1,6 @@
-# Third-party code for the Windows build. Debian ships pugixml, GoogleTest, CLI11 and nlohmann-json for Linux; the
-# cross-build compiles pugixml's and GoogleTest's sources itself and reads the others' headers, without
-# ever putting the build machine's /usr/include on the include path.
+# Third-party code for the Windows build. Debian ships pugixml, GoogleTest, CLI11 and nlohmann-json
+# for Linux; the cross-build compiles pugixml's and GoogleTest's sources itself and reads the others'
+# headers, without ever putting the build machine's /usr/include on the include path.
 
 # pugixml: its sources, fetched into the build folder when they are not there yet.
 set(PALISADE_PUGIXML_SOURCE_DIR "${PROJECT_BINARY_DIR}/_deps/pugixml" CACHE PATH
