@@ -4,7 +4,10 @@
 #include "service_naming.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <initializer_list>
 #include <set>
+#include <string_view>
 
 namespace capture {
 namespace {
@@ -23,19 +26,27 @@ std::string Unquoted(std::string text) {
 
 std::string Key(const std::string& endpoint, const std::string& port, const ConfigurationTypes& config) {
   const SecuritySettings& s = config.security;
+  const std::initializer_list<const std::string*> parts = {
+      &endpoint, &port, &config.messageEncoding, &config.addressingVersion, &s.authenticationMode, &s.username,
+      &s.password};
+  std::size_t size = 0;
+  for (const std::string* part : parts) size += part->size() + sizeof(std::uint32_t);
   std::string key;
-  for (const std::string* part : {&endpoint, &port, &config.messageEncoding, &config.addressingVersion,
-                                  &s.authenticationMode, &s.username, &s.password}) {
-    key += std::to_string(part->size()) + ':' + *part;
+  key.reserve(size);
+  // Each part after its length, so that no two bindings share a key.
+  for (const std::string* part : parts) {
+    const auto length = static_cast<std::uint32_t>(part->size());
+    key.append(reinterpret_cast<const char*>(&length), sizeof length).append(*part);
   }
   return key;
 }
 
 // One more request for each kind among `hazards`, kinds in the order first met.
 void CountHazards(const std::vector<analysis::Hazard>& hazards, std::vector<std::pair<std::string, std::size_t>>& counts) {
-  std::set<std::string> kinds;
+  std::vector<std::string_view> seen;  // a request counts once for each kind; there are few kinds
   for (const analysis::Hazard& hazard : hazards) {
-    if (!kinds.insert(hazard.kind).second) continue;
+    if (std::find(seen.begin(), seen.end(), hazard.kind) != seen.end()) continue;
+    seen.push_back(hazard.kind);
     const auto known = std::find_if(counts.begin(), counts.end(), [&](const auto& c) { return c.first == hazard.kind; });
     if (known == counts.end()) {
       counts.emplace_back(hazard.kind, 1);
@@ -67,9 +78,21 @@ void SessionAnalysis::Add(SessionEntry&& entry) {
   AddSoapRequest(std::move(entry));
 }
 
+const SessionAnalysis::Target* SessionAnalysis::TargetOf(const std::string& url) {
+  constexpr std::size_t kKept = 256;
+  const auto known = targets_.find(url);
+  if (known != targets_.end()) return &known->second;
+  Target target;
+  if (!ParseUrl(url, target.url)) return nullptr;
+  target.endpoint = EndpointOf(target.url);
+  target.service = ServiceName(target.url);
+  if (targets_.size() == kKept) targets_.clear();
+  return &targets_.emplace(url, std::move(target)).first->second;
+}
+
 void SessionAnalysis::AddSoapRequest(SessionEntry&& entry) {
-  Url url;
-  if (!ParseUrl(entry.url, url)) {
+  const Target* target = TargetOf(entry.url);
+  if (target == nullptr) {
     report_.skipped.push_back({entry.id, entry.url, "no absolute http(s) URL for the request"});
     return;
   }
@@ -79,11 +102,11 @@ void SessionAnalysis::AddSoapRequest(SessionEntry&& entry) {
     return;
   }
   const ConfigurationTypes config = analysis::DeriveConfiguration(entry.header, envelope);
-  const analysis::SoapHeaderFacts facts = headerReader_.Read(envelope, &url);
+  const analysis::SoapHeaderFacts facts = headerReader_.Read(envelope, &target->url);
   std::string action = Unquoted(HeaderValue(entry.header, "SOAPAction"));
   if (action.empty()) action = facts.action;
-  const std::string endpoint = EndpointOf(url);
-  const std::string service = ServiceName(url);
+  const std::string& endpoint = target->endpoint;
+  const std::string& service = target->service;
   const std::string port = PortName(action, service);
 
   const auto [it, added] = index_.emplace(Key(endpoint, port, config), report_.services.size());

@@ -2,6 +2,7 @@
 // each body loaded once for the whole analysis.
 #pragma once
 
+#include "capture/http_header.h"
 #include "capture/recorded_request.h"
 #include "capture/session_reader.h"
 #include "serviceconfig/soap_analysis.h"
@@ -42,7 +43,8 @@ struct SessionReport {
 class SessionAnalysis {
  public:
   // `keepRequests`: keep each binding's first request, to store it later.
-  explicit SessionAnalysis(bool keepRequests) : keepRequests_(keepRequests) {}
+  explicit SessionAnalysis(bool keepRequests)
+      : keepRequests_(keepRequests), headerReader_(analysis::SoapHeaderReader::Details::kWithout) {}
 
   void Add(SessionEntry&& entry);
   // The report, with a warning for each endpoint that carries more than one binding.
@@ -51,10 +53,18 @@ class SessionAnalysis {
  private:
   void AddSoapRequest(SessionEntry&& entry);
 
+  // What a request URL says, kept for the URLs met last: sessions repeat a few endpoints.
+  struct Target {
+    Url url;
+    std::string endpoint, service;
+  };
+  const Target* TargetOf(const std::string& url);
+
   bool keepRequests_;
   analysis::SoapHeaderReader headerReader_;
   SessionReport report_;
   std::map<std::string, std::size_t> index_;  // endpoint, port and binding -> services[i]
+  std::map<std::string, Target, std::less<>> targets_;
 };
 
 // The bindings to store, one per service and port: where several share both (an endpoint whose

@@ -204,7 +204,7 @@ struct Element {
 
 class SoapHeaderReader::Reader {
  public:
-  Reader() : scope_(nullptr) {}
+  explicit Reader(bool withDetails) : withDetails_(withDetails), scope_(nullptr) {}
 
   SoapHeaderFacts Read(void* doc, void* envelope, void* header, const capture::Url* target) {
     doc_ = doc;
@@ -222,14 +222,17 @@ class SoapHeaderReader::Reader {
     const std::string_view local = element.local;
     if (IsAddressing(ns)) {
       if (local == "Action" && element.depth == 0 && facts_.action.empty()) facts_.action = scope_.Text(element.node);
-      if (local == "MessageID") Add("message-id", Shown(std::string(scope_.Text(element.node))));
+      if (local == "MessageID") Add("message-id", [&] { return Shown(std::string(scope_.Text(element.node))); });
       if (local == "To" && target_ != nullptr) {
         const std::string to(scope_.Text(element.node));
-        if (NamesAnotherTarget(to, *target_)) Add("to-mismatch", "to=" + Shown(to) + " target=" + TargetText());
+        if (NamesAnotherTarget(to, *target_)) {
+          Add("to-mismatch", [&] { return "to=" + Shown(to) + " target=" + TargetText(); });
+        }
       }
     } else if (ns == kUtility) {
       if (local == "Timestamp") {
-        Add("timestamp", "");
+        Add("timestamp", [] { return std::string(); });
+        if (!withDetails_) return -1;
         timestamps_.push_back({facts_.hazards.size() - 1, {}, {}});
         return static_cast<std::int32_t>(timestamps_.size() - 1);
       }
@@ -238,12 +241,12 @@ class SoapHeaderReader::Reader {
         (local == "Created" ? stamp.created : stamp.expires) = scope_.Text(element.node);
       }
     } else if (ns == kSecext) {
-      if (local == "Nonce") Add("nonce", Shown(std::string(scope_.Text(element.node))));
+      if (local == "Nonce") Add("nonce", [&] { return Shown(std::string(scope_.Text(element.node))); });
       if (local == "Password" && EndsWith(scope_.AttributeValue(element.node, "Type"), kDigestType)) {
-        Add("digest", "clear password needed");
+        Add("digest", [] { return std::string("clear password needed"); });
       }
     } else if (ns == kXmlSignature && local == "Signature") {
-      Add("signature", "signed parts cannot be edited");
+      Add("signature", [] { return std::string("signed parts cannot be edited"); });
     }
     return -1;
   }
@@ -302,13 +305,18 @@ class SoapHeaderReader::Reader {
     std::string created, expires;
   };
 
-  void Add(const char* kind, std::string detail) { facts_.hazards.push_back(Hazard{kind, std::move(detail)}); }
+  // A hazard of `kind`; its detail made only when the reader gives details.
+  template <typename Detail>
+  void Add(const char* kind, Detail detail) {
+    facts_.hazards.push_back(Hazard{kind, withDetails_ ? detail() : std::string()});
+  }
 
   std::string TargetText() const {
     return (target_->scheme.empty() ? std::string() : target_->scheme + "://") + target_->host +
            (target_->port.empty() ? std::string() : ":" + target_->port);
   }
 
+  bool withDetails_;
   void* doc_ = nullptr;
   const capture::Url* target_ = nullptr;
   NamespaceScope scope_;
@@ -317,7 +325,8 @@ class SoapHeaderReader::Reader {
   std::vector<Frame> open_;  // the elements the walk is inside
 };
 
-SoapHeaderReader::SoapHeaderReader() : reader_(std::make_unique<Reader>()) {}
+SoapHeaderReader::SoapHeaderReader(Details details)
+    : reader_(std::make_unique<Reader>(details == Details::kWith)) {}
 SoapHeaderReader::~SoapHeaderReader() = default;
 
 SoapHeaderFacts SoapHeaderReader::Read(const Envelope& envelope, const capture::Url* target) {

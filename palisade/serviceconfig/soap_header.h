@@ -27,7 +27,9 @@ struct SoapHeaderFacts {
 // Reads Header after Header, keeping its working memory from one to the next.
 class SoapHeaderReader {
  public:
-  SoapHeaderReader();
+  // kWithout leaves every hazard's detail empty, for callers that count kinds.
+  enum class Details { kWith, kWithout };
+  explicit SoapHeaderReader(Details details = Details::kWith);
   ~SoapHeaderReader();
   SoapHeaderReader(const SoapHeaderReader&) = delete;
   SoapHeaderReader& operator=(const SoapHeaderReader&) = delete;
