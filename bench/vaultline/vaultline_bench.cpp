@@ -24,21 +24,18 @@ using namespace Vaultline;
 win32::Bstr Ansi(const std::string& text) { return win32::Bstr(win32::Widen(text)); }
 
 template <class I>
-CComPtr<I> Create(const char* progId) {
-  CLSID clsid{};
+CComPtr<I> Create(const OLECHAR* progId) {
   CComPtr<I> object;
-  if (SUCCEEDED(CLSIDFromProgID(win32::Widen(progId).c_str(), &clsid))) {
-    CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IidOf<I>(), reinterpret_cast<void**>(&object));
-  }
+  object.CoCreateInstance(progId, nullptr, CLSCTX_INPROC_SERVER);
   return object;
 }
 
 std::string Key(int i) { return "http://services.example.com/Orders" + std::to_string(i) + "/OrderService.svc"; }
 
 CComPtr<IPersistSilverlightList> ListOf(int items) {
-  CComPtr<IPersistSilverlightList> list = Create<IPersistSilverlightList>(kSilverlightListProgId);
+  CComPtr<IPersistSilverlightList> list = Create<IPersistSilverlightList>(kProgIdSilverlightList);
   for (int i = 0; i < items; ++i) {
-    CComPtr<IPersistSilverlightListItemRO> item = Create<IPersistSilverlightListItemRO>(kSilverlightListItemROProgId);
+    CComPtr<IPersistSilverlightListItemRO> item = Create<IPersistSilverlightListItemRO>(kProgIdSilverlightListItemRO);
     const win32::Bstr key = Ansi(Key(i));
     item->put_WsdlUrl(Ansi(Key(i) + "?wsdl").get());
     item->put_ItemKey(key.get());
@@ -96,7 +93,7 @@ void BM_SaveKeepingOptions(benchmark::State& state) {
 void BM_Load(benchmark::State& state) {
   const win32::Bstr file = Ansi(FileFor("load", state));
   ListOf(static_cast<int>(state.range(0)))->raw_SaveEx(file.get(), 1);
-  CComPtr<IPersistSilverlightList> list = Create<IPersistSilverlightList>(kSilverlightListProgId);
+  CComPtr<IPersistSilverlightList> list = Create<IPersistSilverlightList>(kProgIdSilverlightList);
   for (auto _ : state) {
     if (FAILED(list->raw_Load(file.get()))) state.SkipWithError("Load failed");
   }

@@ -16,7 +16,7 @@ namespace {
 const char HISTORY_FILE_NAME[] = "silverlight_ro.ini";
 
 CComPtr<IPersistSilverlightList> CreateList() {
-  return frame::CreateByProgId<IPersistSilverlightList>(Vaultline::kSilverlightListProgId);
+  return frame::CreateByProgId<IPersistSilverlightList>(Vaultline::kProgIdSilverlightList);
 }
 
 }  // namespace
@@ -60,7 +60,7 @@ void SilverlightObjectsManagement::CreateHistoryComObject() {
 }
 
 CComPtr<IPersistSilverlightListItemRO> SilverlightObjectsManagement::CreateNewItem() {
-  return frame::CreateByProgId<IPersistSilverlightListItemRO>(Vaultline::kSilverlightListItemROProgId);
+  return frame::CreateByProgId<IPersistSilverlightListItemRO>(Vaultline::kProgIdSilverlightListItemRO);
 }
 
 bool SilverlightObjectsManagement::SaveWsdlData(const char* mSectionName, const char* mWsdlUrl) {

@@ -20,9 +20,9 @@ using Vaultline::IPersistSilverlightListItem;
 using Vaultline::IPersistSilverlightListItemRO;
 
 inline const ErrorSource kItemSource{&Vaultline::IID_IPersistSilverlightListItemRO,
-                                     Vaultline::kSilverlightListItemROProgId};
+                                     Vaultline::kProgIdSilverlightListItemRO, CP_ACP};
 inline const ErrorSource kSettingsSource{&Vaultline::IID_IPersistSilverlightConnectionSettings,
-                                         Vaultline::kSilverlightListItemROProgId};
+                                         Vaultline::kProgIdSilverlightListItemRO, CP_ACP};
 
 class ConnectionSettings;
 
@@ -85,8 +85,8 @@ class ConnectionSettings final
   explicit ConnectionSettings(ListItem* owner) noexcept : owner_(owner) {}
   ~ConnectionSettings();
 
-  HRESULT STDMETHODCALLTYPE raw_Reserved7() noexcept override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE raw_Reserved8() noexcept override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE raw_Reserved7() noexcept override { return win32::NotImplemented(kSettingsSource); }
+  HRESULT STDMETHODCALLTYPE raw_Reserved8() noexcept override { return win32::NotImplemented(kSettingsSource); }
   HRESULT STDMETHODCALLTYPE get_ConnectionFlag1(VARIANT_BOOL* out) noexcept override {
     return GetScalar(kSettingsSource, values().connectionFlag1, out);
   }

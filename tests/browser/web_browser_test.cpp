@@ -22,7 +22,7 @@ using testing_support::PageServer;
 using testing_support::ScopedEnv;
 using namespace std::chrono_literals;
 
-constexpr HRESULT kDisconnected = PL_HR(0x80010108);  // RPC_E_DISCONNECTED
+constexpr HRESULT kDisconnected = RPC_E_DISCONNECTED;
 
 template <class Member>
 std::size_t SlotOf(Member member) {

@@ -209,22 +209,22 @@ TEST_F(PlanDeskFailure, NullPointersAreRefused) {
 class UnreadableSettings final
     : public win32::ComObject<UnreadableSettings, IPersistSilverlightConfigurationSettings> {
  public:
-  HRESULT STDMETHODCALLTYPE raw_get_MessageEncoding(BSTR* value) override { return Give(value); }
-  HRESULT STDMETHODCALLTYPE raw_put_MessageEncoding(BSTR) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE raw_get_Transport(BSTR*) override { return E_ACCESSDENIED; }
-  HRESULT STDMETHODCALLTYPE raw_put_Transport(BSTR) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE raw_get_AddressingVersion(BSTR* value) override { return Give(value); }
-  HRESULT STDMETHODCALLTYPE raw_put_AddressingVersion(BSTR) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE get_MessageEncoding(BSTR* value) override { return Give(value); }
+  HRESULT STDMETHODCALLTYPE put_MessageEncoding(BSTR) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE get_Transport(BSTR*) override { return E_ACCESSDENIED; }
+  HRESULT STDMETHODCALLTYPE put_Transport(BSTR) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE get_AddressingVersion(BSTR* value) override { return Give(value); }
+  HRESULT STDMETHODCALLTYPE put_AddressingVersion(BSTR) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE raw_Reserved13() override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE raw_Reserved14() override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE raw_get_AuthenticationMode(BSTR* value) override { return Give(value); }
-  HRESULT STDMETHODCALLTYPE raw_put_AuthenticationMode(BSTR) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE get_AuthenticationMode(BSTR* value) override { return Give(value); }
+  HRESULT STDMETHODCALLTYPE put_AuthenticationMode(BSTR) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE raw_Reserved17() override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE raw_Reserved18() override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE raw_get_UserName(BSTR* value) override { return Give(value); }
-  HRESULT STDMETHODCALLTYPE raw_put_UserName(BSTR) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE raw_get_Password(BSTR* value) override { return Give(value); }
-  HRESULT STDMETHODCALLTYPE raw_put_Password(BSTR) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE get_UserName(BSTR* value) override { return Give(value); }
+  HRESULT STDMETHODCALLTYPE put_UserName(BSTR) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE get_Password(BSTR* value) override { return Give(value); }
+  HRESULT STDMETHODCALLTYPE put_Password(BSTR) override { return S_OK; }
 
  private:
   static HRESULT Give(BSTR* value) {

@@ -65,13 +65,13 @@ void PutValues(IPersistSilverlightConfigurationSettings* settings, const Values&
     win32::Bstr text(value);
     EXPECT_EQ((settings->*setter)(text.get()), S_OK);
   };
-  put(&IPersistSilverlightConfigurationSettings::raw_put_MessageEncoding, values.messageEncoding);
-  put(&IPersistSilverlightConfigurationSettings::raw_put_Transport, values.transport);
-  put(&IPersistSilverlightConfigurationSettings::raw_put_AddressingVersion, values.addressingVersion);
+  put(&IPersistSilverlightConfigurationSettings::put_MessageEncoding, values.messageEncoding);
+  put(&IPersistSilverlightConfigurationSettings::put_Transport, values.transport);
+  put(&IPersistSilverlightConfigurationSettings::put_AddressingVersion, values.addressingVersion);
   if (!withSecurity) return;
-  put(&IPersistSilverlightConfigurationSettings::raw_put_AuthenticationMode, values.authenticationMode);
-  put(&IPersistSilverlightConfigurationSettings::raw_put_UserName, values.userName);
-  put(&IPersistSilverlightConfigurationSettings::raw_put_Password, values.password);
+  put(&IPersistSilverlightConfigurationSettings::put_AuthenticationMode, values.authenticationMode);
+  put(&IPersistSilverlightConfigurationSettings::put_UserName, values.userName);
+  put(&IPersistSilverlightConfigurationSettings::put_Password, values.password);
 }
 
 namespace {

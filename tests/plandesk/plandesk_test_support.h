@@ -3,7 +3,7 @@
 // call; and a reader that takes a stored binding apart again.
 #pragma once
 
-#include "palisade/serviceconfig/plandesk_interfaces.h"
+#include "contracts/plandesk_interfaces.h"
 #include "win32/diagnostics.h"
 #include "win32/strings.h"
 
@@ -76,9 +76,7 @@ class PlanDeskTest : public ::testing::Test {
 template <class T>
 CComPtr<T> CreateByProgId(const OLECHAR* progId) {
   CComPtr<T> object;
-  CLSID clsid{};
-  EXPECT_EQ(CLSIDFromProgID(progId, &clsid), S_OK);
-  EXPECT_EQ(object.CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER), S_OK);
+  EXPECT_EQ(object.CoCreateInstance(progId, nullptr, CLSCTX_INPROC_SERVER), S_OK);
   return object;
 }
 

@@ -3,9 +3,7 @@
 
 #include "win32/strings.h"
 
-#if defined(SOAPKIT_TEST_HAVE_NBFX)
 #include "msbin1_writer.h"
-#endif
 
 #include <pugixml.hpp>
 #include <unistd.h>
@@ -51,9 +49,7 @@ std::string FromHex(std::string_view hex) {
   return bytes;
 }
 
-#if defined(SOAPKIT_TEST_HAVE_NBFX)
 std::string Binary(const std::string& text) { return testing_support::Msbin1Writer::FromXml(text); }
-#endif
 
 TEST(Load, EncodingsGiveTheSameTree) {
   const std::string expected = OutlineOf(kEnvelope);
@@ -254,9 +250,7 @@ TEST(Load, MemoryIsTheBodyOnceAndTheTree) {
     double limit;  // peak allocation / UTF-8 size
   };
   std::vector<Case> cases = {{"UTF-8", utf8, 7}, {"UTF-16", utf16, 7}};
-#if defined(SOAPKIT_TEST_HAVE_NBFX)
   cases.push_back({"binary", Binary(utf8), 7});
-#endif
   for (const auto& c : cases) {
     PugiAllocations allocations;
     CSoapReader reader(kOptions);
@@ -268,9 +262,7 @@ TEST(Load, MemoryIsTheBodyOnceAndTheTree) {
 TEST(Load, ExhaustedMemoryRaisesBadAlloc) {
   const std::string text = Order(1000);
   std::vector<std::pair<const char*, std::string>> bodies = {{"text", text}};
-#if defined(SOAPKIT_TEST_HAVE_NBFX)
   bodies.emplace_back("binary", Binary(text));
-#endif
   for (const auto& [name, body] : bodies) {
     // Out of memory at once, on copying the body, and part way through the tree.
     for (const std::size_t budget : {std::size_t{0}, body.size(), body.size() * 2}) {
@@ -305,14 +297,9 @@ TEST(Load, BinaryBodiesGiveTheTreeOfTheirText) {
       R"(<RelayedAccept xmlns="http://schemas.microsoft.com/netservices/2009/05/servicebus/connect" )"
       R"(xmlns:i="http://www.w3.org/2001/XMLSchema-instance"><Id>00000000-0000-0000-0000-000000000000</Id>)"
       R"(</RelayedAccept></s:Body></s:Envelope>)";
-#if defined(SOAPKIT_TEST_HAVE_NBFX)
   EXPECT_EQ(OutlineOf(binary), OutlineOf(text));
-#else
-  EXPECT_EQ(OutlineOf(binary), "(not loaded)");
-#endif
 }
 
-#if defined(SOAPKIT_TEST_HAVE_NBFX)
 // Binary bodies, whatever records carry them, give the tree of the text they stand for.
 TEST(Load, BinaryRecordFormsGiveTheTreeOfTheirText) {
   const struct {
@@ -341,7 +328,6 @@ TEST(Load, BinaryRecordFormsGiveTheTreeOfTheirText) {
     EXPECT_EQ(ElementTextsOf(c.binary), ElementTextsOf(c.text)) << c.name;
   }
 }
-#endif
 
 // Slow and memory-hungry: run with --gtest_also_run_disabled_tests.
 TEST(Load, DISABLED_TwoHundredMegabytes) {

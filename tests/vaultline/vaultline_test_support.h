@@ -42,19 +42,16 @@ class VaultlineTest : public ComTest {
   }
 
   template <class I>
-  static CComPtr<I> Create(const char* progId) {
-    CLSID clsid{};
-    EXPECT_EQ(S_OK, CLSIDFromProgID(win32::Widen(progId).c_str(), &clsid));
+  static CComPtr<I> Create(const OLECHAR* progId) {
     CComPtr<I> object;
-    EXPECT_EQ(S_OK, CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IidOf<I>(),
-                                     reinterpret_cast<void**>(&object)));
+    EXPECT_EQ(S_OK, object.CoCreateInstance(progId, nullptr, CLSCTX_INPROC_SERVER));
     return object;
   }
   static CComPtr<IPersistSilverlightList> NewList() {
-    return Create<IPersistSilverlightList>(kSilverlightListProgId);
+    return Create<IPersistSilverlightList>(kProgIdSilverlightList);
   }
   static CComPtr<IPersistSilverlightListItemRO> NewItem() {
-    return Create<IPersistSilverlightListItemRO>(kSilverlightListItemROProgId);
+    return Create<IPersistSilverlightListItemRO>(kProgIdSilverlightListItemRO);
   }
   static CComPtr<IPersistSilverlightListItemRO> ItemOf(IPersistSilverlightList* list, BSTR key) {
     CComPtr<IPersistSilverlightListItemRO> item;

@@ -88,7 +88,10 @@ bool DecodeBody(RecordedRequest& request, const std::string& path, std::string& 
 
 bool LoadRecordedRequest(const std::string& path, RecordedRequest& request, std::string& error) {
   std::string contents;
-  if (!hostrt::ReadWholeFile(path, contents, error, kMaxRequestBytes)) return false;
+  if (const hostrt::FileError read = hostrt::ReadWholeFile(path, contents, kMaxRequestBytes)) {
+    error = read.text;
+    return false;
+  }
   // The first blank line ends the header, whichever line ends the recorder used.
   std::size_t split = contents.find("\r\n\r\n");
   std::size_t separator = 4;
@@ -105,8 +108,10 @@ bool LoadRecordedRequest(const std::string& path, RecordedRequest& request, std:
 
 bool LoadRequestParts(const std::string& headerPath, const std::string& bodyPath, RecordedRequest& request,
                       std::string& error) {
-  return hostrt::ReadWholeFile(headerPath, request.header, error, kMaxRequestBytes) &&
-         hostrt::ReadWholeFile(bodyPath, request.body, error, kMaxRequestBytes);
+  hostrt::FileError read = hostrt::ReadWholeFile(headerPath, request.header, kMaxRequestBytes);
+  if (!read) read = hostrt::ReadWholeFile(bodyPath, request.body, kMaxRequestBytes);
+  error = read.text;
+  return !read;
 }
 
 }  // namespace cli

@@ -4,9 +4,7 @@
 #include "body_text.h"
 #include "document.h"
 
-#if defined(SOAPKIT_HAVE_NBFX)
 #include "nbfx/nbfx_decoder.h"
-#endif
 
 #include <new>
 
@@ -46,7 +44,6 @@ bool HasOneDocumentElement(const pugi::xml_document& dom) {
   return elements == 1;
 }
 
-#if defined(SOAPKIT_HAVE_NBFX)
 // Binary bodies hold elements and comments at the top, never text.
 bool HasOneDocumentElement(const soapkit::nbfx::Tree& tree) {
   int elements = 0;
@@ -55,7 +52,6 @@ bool HasOneDocumentElement(const soapkit::nbfx::Tree& tree) {
   }
   return elements == 1;
 }
-#endif
 
 bool ParseText(const unsigned char* data, std::size_t size, Document& document) {
   const BodyEncoding encoding = soapkit::DetectEncoding(data, size);
@@ -75,12 +71,10 @@ bool ParseText(const unsigned char* data, std::size_t size, Document& document) 
 }
 
 bool Parse(const unsigned char* data, std::size_t size, Document& document) {
-#if defined(SOAPKIT_HAVE_NBFX)
   if (soapkit::nbfx::LooksBinary(data, size)) {
     document.binary = true;
     return soapkit::nbfx::Decode(data, size, document.tree).ok && HasOneDocumentElement(document.tree);
   }
-#endif
   return ParseText(data, size, document);
 }
 
@@ -89,9 +83,7 @@ void Clear(Document& document) noexcept {
   document.binary = false;
   document.dom.reset();
   std::string().swap(document.converted);
-#if defined(SOAPKIT_HAVE_NBFX)
   document.tree.clear();
-#endif
 }
 
 }  // namespace

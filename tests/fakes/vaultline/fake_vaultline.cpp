@@ -150,12 +150,12 @@ class FakeList final : public win32::ComObject<FakeList, IPersistSilverlightList
     *out = nullptr;
     if (FailsNow(*state_, "GetItemByKey")) return E_FAIL;
     const Entry* entry = Find(aKey);
-    return entry ? entry->item.QueryInterface(out) : HRESULT_FROM_WIN32(1168);  // ERROR_NOT_FOUND
+    return entry ? entry->item.QueryInterface(out) : HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
   }
   HRESULT STDMETHODCALLTYPE raw_AddItemByKey(BSTR aKey, IPersistSilverlightListItemRO* aItemObject) override {
     Log("AddItemByKey " + Text(aKey));
     if (FailsNow(*state_, "AddItemByKey")) return E_FAIL;
-    if (Find(aKey)) return HRESULT_FROM_WIN32(183);  // ERROR_ALREADY_EXISTS
+    if (Find(aKey)) return HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS);
     entries_.push_back({Text(aKey), CComPtr<IPersistSilverlightListItemRO>(aItemObject)});
     return S_OK;
   }

@@ -15,8 +15,21 @@
 namespace hostrt {
 namespace {
 
-std::string ErrnoText(const char* what, const std::string& path) {
-  return std::string(what) + " '" + path + "': " + std::strerror(errno);
+FileError::Kind KindOf(int error) {
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR: return FileError::Kind::NotFound;
+    case EACCES:
+    case EPERM:
+    case EROFS: return FileError::Kind::Denied;
+    case EFBIG: return FileError::Kind::TooLarge;
+    default: return FileError::Kind::Io;
+  }
+}
+
+// The error `errno` tells, for doing `what` to `path`.
+FileError ErrnoError(const char* what, const std::string& path, int error = errno) {
+  return {KindOf(error), std::string(what) + " '" + path + "': " + std::strerror(error)};
 }
 
 bool WriteAll(int fd, const char* data, std::size_t size) {
@@ -55,61 +68,55 @@ std::string JoinPath(const std::string& nativeFolder, const std::string& name) {
   return nativeFolder + "/" + name;
 }
 
-bool Examine(const std::string& nativePath, PathInfo& info, std::string& error) {
+FileError Examine(const std::string& nativePath, PathInfo& info) {
   info = PathInfo();
   struct stat st {};
   if (::stat(nativePath.c_str(), &st) != 0) {
-    if (errno == ENOENT || errno == ENOTDIR) return true;
-    error = std::strerror(errno);
-    return false;
+    if (errno == ENOENT || errno == ENOTDIR) return {};
+    return ErrnoError("cannot examine", nativePath);
   }
   info.kind = S_ISREG(st.st_mode)   ? PathInfo::Kind::File
               : S_ISDIR(st.st_mode) ? PathInfo::Kind::Folder
                                     : PathInfo::Kind::Other;
   info.mode = static_cast<unsigned>(st.st_mode) & 07777u;
   info.size = static_cast<std::uint64_t>(st.st_size);
-  return true;
+  return {};
 }
 
-bool CanCreateFilesIn(const std::string& nativeFolder, std::string& error) {
-  if (::faccessat(AT_FDCWD, nativeFolder.c_str(), W_OK | X_OK, AT_EACCESS) == 0) return true;
-  error = std::strerror(errno);
-  return false;
+FileError CanCreateFilesIn(const std::string& nativeFolder) {
+  if (::faccessat(AT_FDCWD, nativeFolder.c_str(), W_OK | X_OK, AT_EACCESS) == 0) return {};
+  return ErrnoError("cannot create files in", nativeFolder);
 }
 
-bool ReadWholeFile(const std::string& nativePath, std::string& contents, std::string& error, std::size_t maxBytes) {
+FileError ReadWholeFile(const std::string& nativePath, std::string& contents, std::size_t maxBytes) {
   contents.clear();
   const int fd = ::open(nativePath.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    error = ErrnoText("cannot open", nativePath);
-    return false;
-  }
+  if (fd < 0) return ErrnoError("cannot open", nativePath);
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    error = "not a regular file '" + nativePath + "'";
     ::close(fd);
-    return false;
+    return {FileError::Kind::NotAFile, "not a regular file '" + nativePath + "'"};
   }
   char buffer[65536];
   for (;;) {
     const ssize_t n = ::read(fd, buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
-      error = ErrnoText("cannot read", nativePath);
+      const FileError error = ErrnoError("cannot read", nativePath);
       ::close(fd);
-      return false;
+      contents.clear();
+      return error;
     }
     if (n == 0) break;
     if (contents.size() + static_cast<std::size_t>(n) > maxBytes) {
-      error = "file too large '" + nativePath + "'";
       ::close(fd);
       contents.clear();
-      return false;
+      return {FileError::Kind::TooLarge, "file too large '" + nativePath + "'"};
     }
     contents.append(buffer, static_cast<std::size_t>(n));
   }
   ::close(fd);
-  return true;
+  return {};
 }
 
 namespace {
@@ -147,29 +154,24 @@ bool NameTemporary(int fd, const std::string& nativePath, std::string& temp) {
 
 }  // namespace
 
-bool ReplaceFileAtomically(const std::string& nativePath, const std::string& contents, unsigned mode,
-                           std::string& error) {
+FileError ReplaceFileAtomically(const std::string& nativePath, const std::string& contents, unsigned mode) {
   const std::string folder = FolderOf(nativePath);
   std::string temp;
   const int fd = OpenTemporary(folder, nativePath, temp);
-  if (fd < 0) {
-    error = ErrnoText("cannot create a file in", folder);
-    return false;
-  }
+  if (fd < 0) return ErrnoError("cannot create a file in", folder);
   const bool written = ::fchmod(fd, mode) == 0 && WriteAll(fd, contents.data(), contents.size()) &&
                        ::fsync(fd) == 0 && (!temp.empty() || NameTemporary(fd, nativePath, temp));
-  const int savedErrno = errno;
+  const int writeErrno = errno;
   const bool closed = ::close(fd) == 0;
   if (!written || !closed) {
-    errno = written ? errno : savedErrno;
-    error = ErrnoText("cannot write", temp.empty() ? nativePath : temp);
+    const FileError error = ErrnoError("cannot write", temp.empty() ? nativePath : temp, written ? errno : writeErrno);
     if (!temp.empty()) ::unlink(temp.c_str());
-    return false;
+    return error;
   }
   if (::rename(temp.c_str(), nativePath.c_str()) != 0) {
-    error = ErrnoText("cannot replace", nativePath);
+    const FileError error = ErrnoError("cannot replace", nativePath);
     ::unlink(temp.c_str());
-    return false;
+    return error;
   }
   // The rename itself must reach the disk before the save counts as done.
   const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -177,7 +179,7 @@ bool ReplaceFileAtomically(const std::string& nativePath, const std::string& con
     ::fsync(dir);
     ::close(dir);
   }
-  return true;
+  return {};
 }
 
 }  // namespace hostrt

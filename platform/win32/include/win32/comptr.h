@@ -62,6 +62,13 @@ class CComPtr {
     Release();
     return ::CoCreateInstance(clsid, outer, context, IidOf<T>(), reinterpret_cast<void**>(&p));
   }
+  // The same for the class a ProgID names (CLSIDFromProgID first; its failure is the result).
+  HRESULT CoCreateInstance(LPCOLESTR progId, IUnknown* outer = nullptr, DWORD context = CLSCTX_ALL) noexcept {
+    Release();
+    CLSID clsid;
+    const HRESULT hr = CLSIDFromProgID(progId, &clsid);
+    return FAILED(hr) ? hr : CoCreateInstance(clsid, outer, context);
+  }
   // Asks the held object for interface Q.
   template <class Q>
   HRESULT QueryInterface(Q** out) const noexcept {
