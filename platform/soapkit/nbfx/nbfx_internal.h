@@ -22,10 +22,11 @@ using DictionaryLookup = const char* (*)(void* context, uint32_t id, std::string
 // msbin1 resolution: even ids index the fixed table; odd ids would need a session table.
 const char* StaticLookup(void* context, uint32_t id, std::string_view& out);
 
-// Decode() with another dictionary, e.g. one that answers "strN" for every id N.
+// Decode() with another dictionary, e.g. one that answers "strN" for every id N; without
+// `fastPaths` every record is read by the general handlers alone (the two must agree).
 DecodeResult DecodeWith(const unsigned char* data, size_t size, Tree& out, DictionaryLookup lookup,
-                        void* context);
+                        void* context, bool fastPaths = true);
 DecodeResult DecodeWith(const unsigned char* data, size_t size, pugi::xml_document& out,
-                        DictionaryLookup lookup, void* context);
+                        DictionaryLookup lookup, void* context, bool fastPaths = true);
 
 }  // namespace soapkit::nbfx::detail

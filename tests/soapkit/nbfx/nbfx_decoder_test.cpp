@@ -69,17 +69,24 @@ struct Outcome {
   std::string xml;
 };
 
+// Decodes with the fast paths and again through the general handlers alone, which must agree.
 Outcome DecodeBytes(const Bytes& bytes, bool generic = false) {
-  pugi::xml_document doc;
-  std::map<uint32_t, std::string> strings;
-  const nbfx::DecodeResult r =
-      generic ? nbfx::detail::DecodeWith(bytes.data(), bytes.size(), doc, GenericLookup, &strings)
-              : nbfx::Decode(bytes.data(), bytes.size(), doc);
-  if (!r.ok) {
-    EXPECT_FALSE(doc.first_child()) << "a failed decode must leave the document empty";
+  Outcome outcomes[2];
+  for (const bool fastPaths : {true, false}) {
+    pugi::xml_document doc;
+    std::map<uint32_t, std::string> strings;
+    const nbfx::DecodeResult r = nbfx::detail::DecodeWith(
+        bytes.data(), bytes.size(), doc, generic ? GenericLookup : nbfx::detail::StaticLookup, &strings, fastPaths);
+    if (!r.ok) {
+      EXPECT_FALSE(doc.first_child()) << "a failed decode must leave the document empty";
+    }
+    EXPECT_EQ(r.ok, r.error.empty());
+    outcomes[fastPaths ? 0 : 1] = {r.ok, r.error, Serialize(doc)};
   }
-  EXPECT_EQ(r.ok, r.error.empty());
-  return {r.ok, r.error, Serialize(doc)};
+  EXPECT_EQ(outcomes[0].ok, outcomes[1].ok) << "fast paths against the general handlers";
+  EXPECT_EQ(outcomes[0].error, outcomes[1].error) << "fast paths against the general handlers";
+  EXPECT_EQ(outcomes[0].xml, outcomes[1].xml) << "fast paths against the general handlers";
+  return outcomes[0];
 }
 
 Outcome DecodeHex(std::string_view hex) { return DecodeBytes(FromHex(hex)); }
