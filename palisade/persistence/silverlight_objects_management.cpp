@@ -21,30 +21,13 @@ CComPtr<IPersistSilverlightList> CreateList() {
 
 }  // namespace
 
-SilverlightObjectsManagement::SilverlightObjectsManagement() : mComInit(CoInitialize(nullptr)) {}
-
-SilverlightObjectsManagement::SilverlightObjectsManagement(const SilverlightObjectsManagement& other)
-    : mHistoryList(other.mHistoryList),
-      mErrorList(other.mErrorList),
-      mWsdlIniList(other.mWsdlIniList),
-      mHistoryFilePath(other.mHistoryFilePath),
-      mComInit(CoInitialize(nullptr)) {}
-
-SilverlightObjectsManagement& SilverlightObjectsManagement::operator=(const SilverlightObjectsManagement& other) {
-  mHistoryList = other.mHistoryList;
-  mErrorList = other.mErrorList;
-  mWsdlIniList = other.mWsdlIniList;
-  mHistoryFilePath = other.mHistoryFilePath;
-  return *this;
-}
-
-SilverlightObjectsManagement::~SilverlightObjectsManagement() {
-  mErrorList.Release();
-  mWsdlIniList.Release();
-  mHistoryList.Release();
-  // A thread that was in the other apartment kind before keeps its COM.
-  if (SUCCEEDED(mComInit)) CoUninitialize();
-}
+// Each object and each copy enter COM (win32::Apartment); the lists are shared by copies and
+// released before COM is left.
+SilverlightObjectsManagement::SilverlightObjectsManagement() = default;
+SilverlightObjectsManagement::SilverlightObjectsManagement(const SilverlightObjectsManagement& other) = default;
+SilverlightObjectsManagement& SilverlightObjectsManagement::operator=(const SilverlightObjectsManagement& other) =
+    default;
+SilverlightObjectsManagement::~SilverlightObjectsManagement() = default;
 
 void SilverlightObjectsManagement::CreateHistoryComObject() {
   try {

@@ -8,21 +8,12 @@
 using PlanDesk::IPersistSilverlightConfigurationSettings;
 using PlanDesk::IPersistSilverlightPalisades;
 
-PlanDeskConfiguration::PlanDeskConfiguration() : mComInit(CoInitialize(nullptr)) {}
-
-PlanDeskConfiguration::PlanDeskConfiguration(const PlanDeskConfiguration& other)
-    : mUtilities(other.mUtilities), mComInit(CoInitialize(nullptr)) {}
-
-PlanDeskConfiguration& PlanDeskConfiguration::operator=(const PlanDeskConfiguration& other) {
-  mUtilities = other.mUtilities;
-  return *this;
-}
-
-PlanDeskConfiguration::~PlanDeskConfiguration() {
-  mUtilities.Release();
-  // A thread that was in the other apartment kind before keeps its COM.
-  if (SUCCEEDED(mComInit)) CoUninitialize();
-}
+// Each object and each copy enter COM (win32::Apartment); the pointer is shared by copies and
+// released before COM is left.
+PlanDeskConfiguration::PlanDeskConfiguration() = default;
+PlanDeskConfiguration::PlanDeskConfiguration(const PlanDeskConfiguration& other) = default;
+PlanDeskConfiguration& PlanDeskConfiguration::operator=(const PlanDeskConfiguration& other) = default;
+PlanDeskConfiguration::~PlanDeskConfiguration() = default;
 
 bool PlanDeskConfiguration::UpdateServiceConfiguration(std::string serviceName, std::string portName,
                                                        std::string scriptPath, std::string messageHeader,

@@ -52,12 +52,12 @@ TEST(BrowserInterfaces, MembersSitInTheirPublishedSlots) {
   EXPECT_EQ(4u, sizeof(READYSTATE));
 }
 
-class BrowserComponent : public ComTest {
+class BrowserComponent : public ::testing::Test {
  protected:
   // Failing methods leave error information for their caller, as they should.
   void TearDown() override {
     SetErrorInfo(0, nullptr);
-    ComTest::TearDown();
+    ::testing::Test::TearDown();
   }
 
   HRESULT Create(CComPtr<IWebBrowser2>& browser) {

@@ -69,7 +69,6 @@ class PlanDeskTest : public ::testing::Test {
 
  private:
   std::filesystem::path root_;
-  long objects_ = 0, bstrs_ = 0;
   HRESULT init_ = E_FAIL;
 };
 

@@ -1,5 +1,5 @@
-// Shared by the Vaultline tests: creation by ProgID in an apartment of the test's own, a scratch
-// folder, and the leak check of ComTest that every test ends with.
+// Shared by the Vaultline tests: creation by ProgID in an apartment of the test's own and a scratch
+// folder.
 #pragma once
 
 #include "com_test_support.h"
@@ -28,17 +28,17 @@ win32::OleString GetString(Get get) {
   return win32::OleString(text.view());
 }
 
-class VaultlineTest : public ComTest {
+class VaultlineTest : public ::testing::Test {
  public:
   void SetUp() override {
-    ComTest::SetUp();
+    ::testing::Test::SetUp();
     apartment_.emplace();
     ASSERT_EQ(S_OK, apartment_->hr());
   }
   void TearDown() override {
     SetErrorInfo(0, nullptr);
     apartment_.reset();
-    ComTest::TearDown();
+    ::testing::Test::TearDown();
   }
 
   template <class I>

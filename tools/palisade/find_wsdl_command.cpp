@@ -2,6 +2,7 @@
 #include "command_line.h"
 
 #include "palisade/wsdl_data_utils.h"
+#include "win32/apartment.h"
 #include "win32/com.h"
 #include "win32/strings.h"
 
@@ -9,20 +10,6 @@
 
 namespace cli {
 namespace {
-
-// The thread's COM, for as long as the command runs: the library expects its caller to have it.
-class ComApartment {
- public:
-  ComApartment() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-  ComApartment(const ComApartment&) = delete;
-  ComApartment& operator=(const ComApartment&) = delete;
-  ~ComApartment() {
-    if (SUCCEEDED(hr_)) CoUninitialize();
-  }
-
- private:
-  HRESULT hr_;
-};
 
 // What the browser said of its last failure (it could not start, took no navigation, ...), if anything.
 std::string BrowserReason() {
@@ -42,7 +29,7 @@ void AddFindWsdlCommand(CLI::App& app, Action& action) {
   command->add_option("URL", *url, "Address of the page (http:, https:, file:, or a path)")->required();
   command->callback([&action, url] {
     action = [url] {
-      ComApartment com;
+      win32::Apartment com;
       SetErrorInfo(0, nullptr);
       std::string wsdl;
       const bool loaded = WsdlDataUtils(false).ReadWsdlLink(*url, wsdl);

@@ -11,6 +11,7 @@
 
 #include "palisade/export.h"
 #include "palisade/wsdl_data.h"
+#include "win32/apartment.h"
 #include "win32/comptr.h"
 
 #include <string>
@@ -41,10 +42,10 @@ class PALISADE_API SilverlightObjectsManagement {
   void CreateWsdlIniComObject(std::string mWsdlIniFileName);
   void CreateErrorComObject(std::string mErrorFilePath);
 
+  // First, so that COM is left only after every pointer below has been released.
+  win32::Apartment mApartment;
   CComPtr<Vaultline::IPersistSilverlightList> mHistoryList;
   CComPtr<Vaultline::IPersistSilverlightList> mErrorList;
   CComPtr<Vaultline::IPersistSilverlightList> mWsdlIniList;
   std::string mHistoryFilePath;
-  // This object's CoInitialize result: it uninitialises only what it initialised.
-  HRESULT mComInit;
 };

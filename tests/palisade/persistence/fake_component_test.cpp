@@ -141,14 +141,14 @@ TEST_F(FakeComponentTest, FailingGets) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.get);
-    state().failingGets = {c.get};
+    state().answers = {{std::string("get ") + c.get, E_FAIL}};
     SilverlightObjectsManagement objects;
     WsdlData data = CallersWsdlData();
     EXPECT_EQ(c.result, objects.GetWsdlData("ep", data));
     EXPECT_EQ(Describe(c.expected), Describe(data));
   }
   // An unreadable WsdlUrl still counts as found; the caller's text stays.
-  state().failingGets = {"WsdlUrl", "ItemText"};
+  state().answers = {{"get WsdlUrl", E_FAIL}, {"get ItemText", E_FAIL}};
   SilverlightObjectsManagement objects;
   std::string location = "caller";
   EXPECT_TRUE(objects.GetEntryFromWsdlIniFile("d", "ep", location));
@@ -160,7 +160,7 @@ TEST_F(FakeComponentTest, FailingGets) {
   EXPECT_EQ("stored ItemKey", error.endPoint);
   EXPECT_TRUE(error.entryFound);
   // Without the settings object nothing is copied.
-  state().failingGets = {"ConnectionSettings"};
+  state().answers = {{"get ConnectionSettings", E_FAIL}};
   WsdlData data = CallersWsdlData();
   EXPECT_FALSE(objects.GetWsdlData("ep", data));
   EXPECT_EQ(Describe(CallersWsdlData()), Describe(data));
@@ -168,7 +168,7 @@ TEST_F(FakeComponentTest, FailingGets) {
 
 TEST_F(FakeComponentTest, FailingLoad) {
   state().stored = {StoredEntry("ep")};
-  state().load = E_FAIL;
+  state().answers["Load"] = E_FAIL;
   SilverlightObjectsManagement objects;
   // The history and WSDL ini lists swallow it and stay, empty.
   WsdlData data = CallersWsdlData();
@@ -189,7 +189,7 @@ TEST_F(FakeComponentTest, FailingLoad) {
 }
 
 TEST_F(FakeComponentTest, FailingCreations) {
-  state().itemCreation = E_OUTOFMEMORY;
+  state().answers["CreateItem"] = E_OUTOFMEMORY;
   SilverlightObjectsManagement objects;
   EXPECT_FALSE(objects.SaveWsdlData("Svc", "u"));
   objects.SaveErrorData("d", CallersErrorData());
@@ -198,7 +198,7 @@ TEST_F(FakeComponentTest, FailingCreations) {
             TakeCalls());
 
   // A list that cannot be created is tried again by the next call, which then loads it.
-  state().listCreation = REGDB_E_CLASSNOTREG;
+  state().answers["CreateList"] = REGDB_E_CLASSNOTREG;
   SilverlightObjectsManagement fresh;
   WsdlData data;
   std::string location;
@@ -209,13 +209,13 @@ TEST_F(FakeComponentTest, FailingCreations) {
   fresh.SaveErrorData("d", error);
   EXPECT_FALSE(fresh.GetEntryFromErrorDataFile("d", "ep", error));
   EXPECT_EQ(Calls(5, "CreateList"), TakeCalls());
-  state().listCreation = S_OK;
+  state().answers.erase("CreateList");
   EXPECT_FALSE(fresh.GetWsdlData("Svc", data));
   EXPECT_EQ((Calls{"CreateList", "Load " + History(), "ContainsItemWithKey Svc"}), TakeCalls());
 }
 
 TEST_F(FakeComponentTest, FailingSaveKeepsTheEntryInMemory) {
-  state().save = E_ACCESSDENIED;
+  state().answers["SaveEx"] = E_ACCESSDENIED;
   SilverlightObjectsManagement objects;
   EXPECT_FALSE(objects.SaveWsdlData("Svc", "http://svc"));
   WsdlData data;

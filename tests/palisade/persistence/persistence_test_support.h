@@ -20,17 +20,17 @@ namespace persistence_test {
 
 using testing_support::ReadFile;
 
-class PersistenceTest : public ComTest {
+class PersistenceTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ComTest::SetUp();
+    ::testing::Test::SetUp();
     std::filesystem::create_directories(dir.path() / "bin");
     std::filesystem::create_directories(dir.path() / "dat");
     os_set_module_dir_name((dir.str() + "/bin").c_str());
   }
   void TearDown() override {
     os_set_module_dir_name(nullptr);
-    ComTest::TearDown();
+    ::testing::Test::TearDown();
   }
 
   std::string HistoryFile() const { return dir.str() + "/dat/silverlight_ro.ini"; }
