@@ -37,3 +37,19 @@ HRESULT PutScalar(const ErrorSource& source, T& value, T newValue) noexcept {
 }
 
 }  // namespace vaultline
+
+// A property of a class's interface: its get and put over `member`, failures reported for `source`.
+#define VAULTLINE_TEXT_PROPERTY(Name, source, member)                                           \
+  HRESULT STDMETHODCALLTYPE get_##Name(BSTR* out) noexcept override {                          \
+    return ::vaultline::GetText(source, member, out);                                          \
+  }                                                                                             \
+  HRESULT STDMETHODCALLTYPE put_##Name(BSTR value) noexcept override {                         \
+    return ::vaultline::PutText(source, member, value);                                        \
+  }
+#define VAULTLINE_SCALAR_PROPERTY(Name, Type, source, member)                                   \
+  HRESULT STDMETHODCALLTYPE get_##Name(Type* out) noexcept override {                          \
+    return ::vaultline::GetScalar(source, member, out);                                        \
+  }                                                                                             \
+  HRESULT STDMETHODCALLTYPE put_##Name(Type value) noexcept override {                         \
+    return ::vaultline::PutScalar(source, member, value);                                      \
+  }

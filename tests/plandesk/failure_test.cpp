@@ -109,7 +109,7 @@ TEST_F(PlanDeskFailure, DamagedExistingFileIsLeftAsItIs) {
     SCOPED_TRACE(bytes);
     WriteFileBytes(ConfigFile(OLESTR("Calculator")), bytes);
     ExpectRefused(Store(Values{}), "left as it is");
-    EXPECT_EQ(ReadFileBytes(ConfigFile(OLESTR("Calculator"))), bytes);
+    EXPECT_EQ(testing_support::ReadFile(ConfigFile(OLESTR("Calculator"))), bytes);
   }
   EXPECT_EQ(FolderEntries(folder_).size(), 1u);
 }
@@ -139,10 +139,10 @@ TEST_F(PlanDeskFailure, ExistingFilesBeyondAConfigurationsBoundsAreLeftAsTheyAre
     WriteFileBytes(ConfigFile(OLESTR("Calculator")), c.bytes);
     if (c.reason == nullptr) {
       EXPECT_EQ(Store(Values{}).hr, S_OK);
-      EXPECT_NE(ReadFileBytes(ConfigFile(OLESTR("Calculator"))).find("<binding name="), std::string::npos);
+      EXPECT_NE(testing_support::ReadFile(ConfigFile(OLESTR("Calculator"))).find("<binding name="), std::string::npos);
     } else {
       ExpectRefused(Store(Values{}), c.reason);
-      EXPECT_EQ(ReadFileBytes(ConfigFile(OLESTR("Calculator"))), c.bytes);
+      EXPECT_EQ(testing_support::ReadFile(ConfigFile(OLESTR("Calculator"))), c.bytes);
     }
   }
 }
@@ -163,7 +163,7 @@ TEST_F(PlanDeskFailure, DoctypesAreKeptButNeverInterpreted) {
   for (const std::string& file : files) {
     WriteFileBytes(ConfigFile(OLESTR("Calculator")), file);
     EXPECT_EQ(Store(Values{}).hr, S_OK);
-    const std::string written = ReadFileBytes(ConfigFile(OLESTR("Calculator")));
+    const std::string written = testing_support::ReadFile(ConfigFile(OLESTR("Calculator")));
     EXPECT_EQ(written.find("MARKER"), std::string::npos);
     EXPECT_NE(written.find("<!DOCTYPE configuration"), std::string::npos);
     EXPECT_LT(written.size(), file.size() + 1024);

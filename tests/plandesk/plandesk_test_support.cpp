@@ -116,13 +116,6 @@ StoredBinding ReadBinding(const fs::path& file, const std::string& port) {
   return stored;
 }
 
-std::string ReadFileBytes(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
 void WriteFileBytes(const fs::path& file, const std::string& bytes) {
   std::ofstream(file, std::ios::binary) << bytes;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "contracts/plandesk_interfaces.h"
+#include "temp_dir.h"
 #include "win32/diagnostics.h"
 #include "win32/strings.h"
 
@@ -83,7 +84,6 @@ CComPtr<T> CreateByProgId(const OLECHAR* progId) {
 void PutValues(IPersistSilverlightConfigurationSettings* settings, const Values& values, bool withSecurity);
 
 StoredBinding ReadBinding(const std::filesystem::path& file, const std::string& port = "BasicPort");
-std::string ReadFileBytes(const std::filesystem::path& file);
 void WriteFileBytes(const std::filesystem::path& file, const std::string& bytes);
 // The names in a folder, sorted.
 std::vector<std::string> FolderEntries(const std::filesystem::path& folder);

@@ -14,6 +14,7 @@
 
 #include "nbfx_decoder.h"
 #include "nbfx_internal.h"
+#include "temp_dir.h"
 #include "test_system.h"
 
 namespace nbfx = soapkit::nbfx;
@@ -40,13 +41,6 @@ Bytes FromHex(std::string_view hex) {
     }
   }
   return out;
-}
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
 }
 
 std::string Serialize(const pugi::xml_document& doc) {
@@ -110,9 +104,9 @@ class VectorTest : public testing::TestWithParam<std::string> {};
 
 TEST_P(VectorTest, DecodesToItsXml) {
   const fs::path dir = NBFX_VECTORS_DIR;
-  const Outcome got = DecodeBytes(FromHex(ReadFile(dir / (GetParam() + ".bin.hex"))));
+  const Outcome got = DecodeBytes(FromHex(testing_support::ReadFile(dir / (GetParam() + ".bin.hex"))));
   ASSERT_TRUE(got.ok) << got.error;
-  EXPECT_EQ(got.xml, ReadFile(dir / (GetParam() + ".xml")));
+  EXPECT_EQ(got.xml, testing_support::ReadFile(dir / (GetParam() + ".xml")));
 }
 
 INSTANTIATE_TEST_SUITE_P(Nbfx, VectorTest, testing::ValuesIn(VectorNames()),
@@ -128,7 +122,7 @@ struct RecordExample {
 
 std::vector<RecordExample> RecordExamples() {
   std::vector<RecordExample> rows;
-  std::istringstream in(ReadFile(fs::path(NBFX_VECTORS_DIR) / "nbfx-record-examples.tsv"));
+  std::istringstream in(testing_support::ReadFile(fs::path(NBFX_VECTORS_DIR) / "nbfx-record-examples.tsv"));
   std::string line;
   std::getline(in, line);  // header
   while (std::getline(in, line)) {
