@@ -74,7 +74,13 @@ ScopedEnv::~ScopedEnv() {
   }
 }
 
-BrowserScratch::BrowserScratch() : tmpdir_("TMPDIR", dir_.str().c_str()) {}
+void OpenToOthers(const TempDir& dir) {
+  fs::permissions(dir.path(), fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+}
+
+BrowserScratch::BrowserScratch() : tmpdir_("TMPDIR", dir_.str().c_str()) {
+  fs::permissions(dir_.path(), fs::perms::others_exec, fs::perm_options::add);
+}
 
 ::testing::AssertionResult BrowserScratch::LeftNothingBehind() const {
   if (const int running = ProcessesMentioning(dir_.str()); running != 0) {

@@ -42,8 +42,11 @@ int ProcessesMentioning(const std::string& text);
 // Processes whose parent is this one.
 int ChildProcesses();
 
+// Lets other accounts read `dir`, as a browser started by root runs as one of them.
+void OpenToOthers(const TempDir& dir);
+
 // Points TMPDIR at a folder of its own for its lifetime, so that whatever a browser keeps there can
-// be found, and must be gone, afterwards.
+// be found, and must be gone, afterwards. Other accounts may pass through it.
 class BrowserScratch {
  public:
   BrowserScratch();

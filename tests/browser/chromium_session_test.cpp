@@ -73,6 +73,7 @@ TEST(ChromiumSessionLinks, SplitsThePagesAnswer) {
 TEST(ChromiumSession, LoadsPagesReadsTheirLinksAndClosesCleanly) {
   SKIP_WITHOUT_BROWSER();
   TempDir pages;  // outside the scratch folder, which must end up empty
+  testing_support::OpenToOthers(pages);
   BrowserScratch scratch;
   const std::string html = pages.Write("links.html", R"(<!DOCTYPE html><html><body>
     <a href="one.html">relative</a>
