@@ -45,6 +45,7 @@ HRESULT Disconnected() { return Fail(kDisconnected, IID_IWebBrowser2, "the brows
 HRESULT WebBrowser::Create(REFIID riid, void** ppv) noexcept {
   if (ppv == nullptr) return E_POINTER;
   *ppv = nullptr;
+  SetErrorInfo(0, nullptr);
   return win32::ComBoundary([&]() -> HRESULT {
     std::string error;
     const std::string executable = ChromiumSession::DefaultExecutable();
@@ -53,7 +54,12 @@ HRESULT WebBrowser::Create(REFIID riid, void** ppv) noexcept {
       const bool missing = !ChromiumSession::IsInstalled(executable);
       return Fail(missing ? HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) : kServerExecFailure, riid, error);
     }
-    return ComObject::Create(riid, ppv, std::make_shared<Connection>(std::move(session)));
+    const std::string withoutSandbox = session->WithoutSandbox();
+    const HRESULT hr = ComObject::Create(riid, ppv, std::make_shared<Connection>(std::move(session)));
+    // A success all the same, but the caller is told that nothing stands between the page and
+    // the account the browser runs as.
+    if (SUCCEEDED(hr) && !withoutSandbox.empty()) Fail(hr, riid, withoutSandbox);
+    return hr;
   });
 }
 

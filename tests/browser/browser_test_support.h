@@ -11,6 +11,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace testing_support {
 
@@ -39,6 +40,12 @@ class ScopedEnv {
 
 // Processes of the machine whose command line mentions `text`.
 int ProcessesMentioning(const std::string& text);
+struct ProcessSeen {
+  int pid;
+  long uid;  // the real one; -1 when it could not be read
+  std::vector<std::string> args;
+};
+std::vector<ProcessSeen> ProcessesSeenMentioning(const std::string& text);
 // Processes whose parent is this one.
 int ChildProcesses();
 
