@@ -334,6 +334,13 @@ bool ChromiumSession::OpenPage(std::string* error) {
     *error = attached ? "Target.attachToTarget failed: " + ErrorOf(attached) : StartFailure("Target.attachToTarget");
     return false;
   }
+  // Headless Chromium saves what a page hands it as a download in ~/Downloads unless told not to.
+  const auto denied = pipe_->Call("Browser.setDownloadBehavior", {{"behavior", "deny"}}, "", kCommandTimeout);
+  if (!ResultOf(denied)) {
+    *error = denied ? "Browser.setDownloadBehavior failed: " + ErrorOf(denied)
+                    : StartFailure("Browser.setDownloadBehavior");
+    return false;
+  }
   return true;
 }
 

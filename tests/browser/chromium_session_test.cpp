@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <thread>
 
@@ -235,7 +236,7 @@ TEST(ChromiumSession, LoadsPagesReadsTheirLinksAndClosesCleanly) {
   EXPECT_TRUE(scratch.LeftNothingBehind());
 }
 
-TEST(ChromiumSession, AWebPageGetsNoLocalFileAndCannotTurnIntoOne) {
+TEST(ChromiumSession, AWebPageGetsNoLocalFileCannotTurnIntoOneAndDownloadsNothing) {
   SKIP_WITHOUT_BROWSER();
   BrowserScratch scratch;
   PageServer server;
@@ -265,6 +266,7 @@ TEST(ChromiumSession, AWebPageGetsNoLocalFileAndCannotTurnIntoOne) {
       {"/to-devtools", "location.href = 'devtools://devtools/bundled/inspector.html'"},
       {"/to-settings", "window.location = 'chrome://settings'"},
   };
+  server.Add("/payload.bin", "application/octet-stream", std::string(4096, 'x'));
   for (const auto& l : leaving) {
     server.Add(l.path, "text/html",
                std::string("<!DOCTYPE html><a href=\"Stay.asmx?wsdl\">stay</a><script>") + l.script + "</script>");
@@ -293,6 +295,13 @@ TEST(ChromiumSession, AWebPageGetsNoLocalFileAndCannotTurnIntoOne) {
     EXPECT_EQ(ReadyState::Complete, session->GetReadyState()) << l.path;
     EXPECT_EQ("text/html", session->ContentType()) << l.path;
     EXPECT_THAT(session->GetLinks(), ::testing::Optional(ElementsAre(Link{u"A", url("/Stay.asmx?wsdl")}))) << l.path;
+  }
+
+  ASSERT_TRUE(session->Navigate(server.Url("/payload.bin")));
+  EXPECT_EQ(ReadyState::Uninitialized, Settle(*session));
+  std::this_thread::sleep_for(300ms);
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(scratch.dir().path())) {
+    EXPECT_EQ(std::string::npos, entry.path().filename().string().find("payload")) << "downloaded to " << entry.path();
   }
   session->Close();
   EXPECT_TRUE(scratch.LeftNothingBehind());
