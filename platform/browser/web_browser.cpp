@@ -52,7 +52,12 @@ HRESULT WebBrowser::Create(REFIID riid, void** ppv) noexcept {
       const bool missing = !ChromiumSession::IsInstalled(executable);
       return source.Fail(missing ? HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) : CO_E_SERVER_EXEC_FAILURE, error);
     }
-    return ComObject::Create(riid, ppv, std::make_shared<Connection>(std::move(session)));
+    const std::string withoutSandbox = session->WithoutSandbox();
+    const HRESULT hr = ComObject::Create(riid, ppv, std::make_shared<Connection>(std::move(session)));
+    // A success all the same, but the caller is told that nothing stands between the page and
+    // the account the browser runs as.
+    if (SUCCEEDED(hr) && !withoutSandbox.empty()) source.Fail(hr, withoutSandbox);
+    return hr;
   });
 }
 
