@@ -40,18 +40,20 @@ struct Prepared {
   _exit(127);
 }
 
-// One thread runs here, so the raw system calls suffice: glibc's wrappers would signal every
-// thread of a process that this child no longer has.
-void BecomeAccount(const Account& account, int report) noexcept {
+// Makes a forked child the account for good; the step that failed (error 0 for none). One
+// thread runs there, so the raw system calls suffice: glibc's wrappers would signal every thread
+// of a process that the child no longer has.
+Failure BecomeAccount(const Account& account) noexcept {
   const gid_t groups[] = {account.gid};
-  if (syscall(SYS_setgroups, 1, groups) != 0) Fail(report, Step::Groups, errno);
-  if (syscall(SYS_setgid, account.gid) != 0) Fail(report, Step::Gid, errno);
-  if (syscall(SYS_setuid, account.uid) != 0) Fail(report, Step::Uid, errno);
+  if (syscall(SYS_setgroups, 1, groups) != 0) return {Step::Groups, errno};
+  if (syscall(SYS_setgid, account.gid) != 0) return {Step::Gid, errno};
+  if (syscall(SYS_setuid, account.uid) != 0) return {Step::Uid, errno};
   if (getuid() != account.uid || geteuid() != account.uid || getgid() != account.gid ||
       getegid() != account.gid) {
-    Fail(report, Step::Uid, EPERM);
+    return {Step::Uid, EPERM};
   }
-  if (syscall(SYS_setuid, 0) == 0 || syscall(SYS_setgid, 0) == 0) Fail(report, Step::Regained, 0);
+  if (syscall(SYS_setuid, 0) == 0 || syscall(SYS_setgid, 0) == 0) return {Step::Regained, 0};
+  return {Step{}, 0};
 }
 
 [[noreturn]] void RunChild(const Prepared& p) noexcept {
@@ -75,7 +77,10 @@ void BecomeAccount(const Account& account, int report) noexcept {
   if (syscall(SYS_close_range, kFirstFreeFd, ~0u, CLOSE_RANGE_CLOEXEC) != 0) {
     for (unsigned fd = kFirstFreeFd; fd < p.maxFd; ++fd) fcntl(static_cast<int>(fd), F_SETFD, FD_CLOEXEC);
   }
-  if (s.account) BecomeAccount(*s.account, p.report);
+  if (s.account) {
+    const Failure became = BecomeAccount(*s.account);
+    if (became.step != Step{}) Fail(p.report, became.step, became.error);
+  }
   if (!s.writable.empty() && access(s.writable.c_str(), W_OK | X_OK) != 0) Fail(p.report, Step::Writable, errno);
   execve(p.path, p.argv, p.envp);
   Fail(p.report, Step::Exec, errno);
@@ -105,7 +110,33 @@ std::vector<char*> Pointers(const std::vector<std::string>& strings) {
   return pointers;
 }
 
+// Runs `child` in a forked child of this process and waits for it; what it exited with, -1 when
+// it could not be run.
+template <class Child>
+int RunForked(Child child) {
+  sigset_t all, previous;
+  sigfillset(&all);
+  pthread_sigmask(SIG_SETMASK, &all, &previous);
+  const pid_t pid = fork();
+  if (pid == 0) child();
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  if (pid < 0) return -1;
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) return -1;
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 }  // namespace
+
+bool AccountCanRead(const Account& account, const std::string& path) {
+  const char* const file = path.c_str();
+  return RunForked([&account, file]() noexcept {
+           if (BecomeAccount(account).step != Step{}) _exit(2);
+           _exit(access(file, R_OK) == 0 ? 0 : 1);
+         }) == 0;
+}
 
 pid_t StartBrowserProcess(const BrowserProcessSpec& spec, std::string* error) {
   const std::vector<char*> argv = Pointers(spec.argv), envp = Pointers(spec.env);

@@ -33,4 +33,8 @@ struct BrowserProcessSpec {
 // running then.
 pid_t StartBrowserProcess(const BrowserProcessSpec& spec, std::string* error);
 
+// Whether `account` may read the file at `path`, asked of the system by a child process that
+// becomes that account.
+bool AccountCanRead(const Account& account, const std::string& path);
+
 }  // namespace browser

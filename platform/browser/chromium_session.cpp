@@ -21,6 +21,7 @@
 
 #include "browser/browser_process.h"
 #include "browser/devtools_pipe.h"
+#include "browser/page_copy.h"
 #include "browser/sandbox_settings.h"
 #include "browser/session_folder.h"
 #include "win32/strings.h"
@@ -221,6 +222,7 @@ std::unique_ptr<ChromiumSession> ChromiumSession::TryStart(const std::string& ex
   std::optional<Account> account;
   if (sandboxed && geteuid() == 0 && !(account = BrowserAccount(error))) return nullptr;
   std::unique_ptr<ChromiumSession> session(new ChromiumSession);
+  session->account_ = account;
   if (!session->Launch(executable, sandboxed, account ? &*account : nullptr, error) || !session->OpenPage(error)) {
     session->Close();
     return nullptr;
@@ -347,9 +349,18 @@ bool ChromiumSession::OpenPage(std::string* error) {
 bool ChromiumSession::Navigate(const std::string& url) {
   if (!IsOpen() || url.empty()) return false;
   if (pending_navigation_ != 0) pipe_->Forget(pending_navigation_);
+  // A local page that a browser running as another account may not read goes to it as a copy
+  // this process made: the caller may read where that account may not.
+  std::string target = url;
+  if (account_) {
+    const std::string path = LocalPathOf(url);
+    if (!path.empty() && !AccountCanRead(*account_, path)) {
+      if (std::string copy = CopyLocalPage(url, dir_ + "/pages"); !copy.empty()) target = std::move(copy);
+    }
+  }
   // The answer comes once the new document commits or the navigation fails, which for a slow
   // server can be long after this returns.
-  pending_navigation_ = pipe_->Send("Page.navigate", {{"url", url}}, session_id_, kCommandTimeout);
+  pending_navigation_ = pipe_->Send("Page.navigate", {{"url", target}}, session_id_, kCommandTimeout);
   navigated_ = true;
   navigation_failed_ = pending_navigation_ == 0;
   navigating_to_web_ = IsWebAddress(url);

@@ -9,10 +9,11 @@
 
 #include <sys/types.h>
 
+#include "browser/sandbox_settings.h"
+
 namespace browser {
 
 class DevToolsPipe;
-struct Account;
 
 // One entry of document.links, as the browser reports it.
 struct Link {
@@ -91,6 +92,7 @@ class ChromiumSession {
   bool navigation_failed_ = false;
   bool navigating_to_web_ = false;
   bool on_web_ = false;  // the last settled navigation asked for an http(s) page
+  std::optional<Account> account_;  // the account the browser runs as, when not this process's
 };
 
 }  // namespace browser
