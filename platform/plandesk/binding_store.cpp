@@ -18,7 +18,8 @@ constexpr int kMaxDepth = 64;
 constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_comments | pugi::parse_declaration |
                                    pugi::parse_pi | pugi::parse_doctype | pugi::parse_fragment;
 
-// One read-merge-write at a time in this process, so that two stores never lose each other's binding.
+// One read-merge-write at a time, so that two stores never lose each other's binding: in this
+// process by the mutex, between processes by the configuration's lock.
 std::mutex g_storeMutex;
 
 StoreOutcome Failure(HRESULT hr, std::string reason) { return {hr, false, std::move(reason)}; }
@@ -126,6 +127,10 @@ StoreOutcome StoreBinding(win32::OleStringView scriptFolder, win32::OleStringVie
   const std::string path = hostrt::JoinPath(folder, SafeFileName(serviceName));
 
   std::lock_guard<std::mutex> lock(g_storeMutex);
+  hostrt::FileLock fileLock;
+  if (const hostrt::FileError error = fileLock.Acquire(path)) {
+    return Failure(error.kind == hostrt::FileError::Kind::Denied ? E_ACCESSDENIED : E_FAIL, error.text);
+  }
   pugi::xml_document document;
   bool exists = false;
   if (StoreOutcome loaded = LoadExisting(path, document, exists); FAILED(loaded.hr)) return loaded;

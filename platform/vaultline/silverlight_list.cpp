@@ -20,8 +20,8 @@ constexpr HRESULT kTooLarge = HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE);
 constexpr HRESULT kKeyExists = HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS);
 constexpr HRESULT kKeyNotFound = HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
 
-// One read-merge-write at a time in this process: the lists of a process share their files, and
-// two saves that interleave would each write the file without the other's items.
+// One read-merge-write at a time: in this process by the mutex, between processes by the file's
+// lock. Two saves that interleave would each write the file without the other's items.
 std::mutex g_saveMutex;
 
 // Reads the list's file; a missing file (or folder) is no failure and reads as no file.
@@ -68,6 +68,10 @@ HRESULT SilverlightList::raw_SaveEx(BSTR aFileName, LONG aClearFileBeforeSave) n
     if (path.empty()) return kListSource.Fail(E_INVALIDARG, "SaveEx: no file name");
     const bool keepOthers = aClearFileBeforeSave == 0;
     const std::lock_guard<std::mutex> lock(g_saveMutex);
+    hostrt::FileLock fileLock;
+    if (const hostrt::FileError error = fileLock.Acquire(path)) {
+      return kListSource.Fail(kWriteFault, "cannot save the list: " + error.text);
+    }
     hostrt::ExistingFile file;
     unsigned mode = kNewFileMode;
     if (keepOthers) {

@@ -7,6 +7,7 @@
 #include "hostrt32/hostrt32.h"
 #include "win32/base.h"
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -23,7 +24,7 @@ HOSTRT32_API std::string JoinPath(const std::string& nativeFolder, const std::st
 
 // What went wrong with a file, as a value: its kind for the program, its text for a person.
 struct FileError {
-  enum class Kind { None, NotFound, NotAFile, TooLarge, Denied, Io };
+  enum class Kind { None, NotFound, NotAFile, TooLarge, Denied, Busy, Io };
   Kind kind = Kind::None;
   std::string text;  // one line, naming the path
 
@@ -66,5 +67,27 @@ HOSTRT32_API FileError ReadExistingFile(const std::string& nativePath, std::size
 // Windows a mode without group and other bits gives the file an access list of its owner alone.
 // On failure the old file is untouched.
 HOSTRT32_API FileError ReplaceFileAtomically(const std::string& nativePath, const std::string& contents, unsigned mode);
+
+// An exclusive lock on a file that is replaced by rename, for one read-merge-replace at a time
+// between processes (and between the threads of one). The lock is taken on a file beside the
+// target, named as the target with ".lock" appended and private to its owner like the target; it
+// is there only while the lock is held (a holder killed on POSIX leaves it for the next one). The
+// system lets the lock go when its holder ends, however it ends.
+class HOSTRT32_API FileLock {
+ public:
+  FileLock() noexcept = default;
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+  ~FileLock();
+
+  // Takes the lock of `nativePath`, waiting at most `wait` for another holder; Busy when that
+  // holder kept it longer, another kind when the lock file cannot be had. Unlocks what it held.
+  FileError Acquire(const std::string& nativePath, std::chrono::milliseconds wait = std::chrono::seconds(10));
+  void Release() noexcept;
+
+ private:
+  std::intptr_t handle_ = -1;  // a descriptor on POSIX, a HANDLE on Windows
+  std::string path_;           // of the lock file
+};
 
 }  // namespace hostrt

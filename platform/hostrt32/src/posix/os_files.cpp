@@ -4,10 +4,12 @@
 #include "win32/strings.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <thread>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -180,6 +182,47 @@ FileError ReplaceFileAtomically(const std::string& nativePath, const std::string
     ::close(dir);
   }
   return {};
+}
+
+FileLock::~FileLock() { Release(); }
+
+void FileLock::Release() noexcept {
+  if (handle_ < 0) return;
+  // Gone before the lock goes: whoever opens the name next makes a new file, and whoever opened the
+  // old one meanwhile sees that it is no longer there and opens again.
+  ::unlink(path_.c_str());
+  ::close(static_cast<int>(handle_));
+  handle_ = -1;
+}
+
+FileError FileLock::Acquire(const std::string& nativePath, std::chrono::milliseconds wait) {
+  Release();
+  path_ = nativePath + ".lock";
+  const auto deadline = std::chrono::steady_clock::now() + wait;
+  auto pause = std::chrono::milliseconds(1);
+  for (;;) {
+    const int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) return ErrnoError("cannot lock", path_);
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      struct stat held {}, named {};
+      if (::fstat(fd, &held) == 0 && ::stat(path_.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+          held.st_ino == named.st_ino) {
+        handle_ = fd;
+        return {};
+      }
+      ::close(fd);  // its holder removed it just now: open the name again
+      continue;
+    }
+    const int error = errno;
+    ::close(fd);
+    if (error != EWOULDBLOCK && error != EINTR) return ErrnoError("cannot lock", path_, error);
+    if (std::chrono::steady_clock::now() >= deadline) {
+      return {FileError::Kind::Busy, "another process held '" + path_ + "' for more than " +
+                                         std::to_string(wait.count()) + " ms"};
+    }
+    std::this_thread::sleep_for(pause);
+    pause = std::min(pause * 2, std::chrono::milliseconds(50));
+  }
 }
 
 }  // namespace hostrt

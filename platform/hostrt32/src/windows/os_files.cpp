@@ -5,7 +5,9 @@
 
 #include <sddl.h>
 
+#include <algorithm>
 #include <memory>
+#include <thread>
 #include <string>
 
 namespace hostrt {
@@ -189,6 +191,44 @@ FileError ReplaceFileAtomically(const std::string& nativePath, const std::string
     return error;
   }
   return {};
+}
+
+FileLock::~FileLock() { Release(); }
+
+void FileLock::Release() noexcept {
+  // Opened to be deleted on close: the file goes with the lock, also when the holder dies.
+  if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+  handle_ = -1;
+}
+
+FileError FileLock::Acquire(const std::string& nativePath, std::chrono::milliseconds wait) {
+  Release();
+  path_ = nativePath + ".lock";
+  Security security;
+  if (!MakeOwnerOnly(security)) return SystemError("cannot restrict the access list of", path_);
+  const std::wstring lockPath = Wide(path_);
+  const auto deadline = std::chrono::steady_clock::now() + wait;
+  auto pause = std::chrono::milliseconds(1);
+  for (;;) {
+    // Shared with no one: the open itself is the lock.
+    Handle file = Open(CreateFileW(lockPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, &security.attributes, OPEN_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    if (file) {
+      handle_ = reinterpret_cast<std::intptr_t>(file.release());
+      return {};
+    }
+    const DWORD error = GetLastError();
+    // Held by another, or its holder's file is on its way out (denied while it still exists).
+    const bool held = error == ERROR_SHARING_VIOLATION ||
+                      (error == ERROR_ACCESS_DENIED && GetFileAttributesW(lockPath.c_str()) != INVALID_FILE_ATTRIBUTES);
+    if (!held) return SystemError("cannot lock", path_, error);
+    if (std::chrono::steady_clock::now() >= deadline) {
+      return {FileError::Kind::Busy, "another process held '" + path_ + "' for more than " +
+                                         std::to_string(wait.count()) + " ms"};
+    }
+    std::this_thread::sleep_for(pause);
+    pause = std::min(pause * 2, std::chrono::milliseconds(50));
+  }
 }
 
 }  // namespace hostrt
