@@ -19,6 +19,14 @@ CComPtr<IPersistSilverlightList> CreateList() {
   return frame::CreateByProgId<IPersistSilverlightList>(Vaultline::kProgIdSilverlightList);
 }
 
+// Whether the file holds `key`, as a list loaded from it now tells; raises when it cannot be read.
+bool FileHolds(const std::string& file, BSTR key) {
+  CComPtr<IPersistSilverlightList> list = CreateList();
+  if (!list) throw _com_error(REGDB_E_CLASSNOTREG);
+  list->Load(frame::ToBstr(file).get());
+  return list->ContainsItemWithKey(key) != 0;
+}
+
 }  // namespace
 
 // Each object and each copy enter COM (win32::Apartment); the lists are shared by copies and
@@ -52,7 +60,13 @@ bool SilverlightObjectsManagement::SaveWsdlData(const char* mSectionName, const 
     if (!mHistoryList) return false;
     const win32::Bstr key = frame::ToBstr(mSectionName);
     // An existing entry is never replaced.
-    if (mHistoryList->ContainsItemWithKey(key.get()) != 0) return false;
+    if (mHistoryList->ContainsItemWithKey(key.get()) != 0) {
+      // Taken, unless it is in the list only because the save that added it failed: this save
+      // then writes it (and whatever else the list holds), and answers for itself.
+      if (mHistoryFilePath.empty() || FileHolds(mHistoryFilePath, key.get())) return false;
+      mHistoryList->SaveEx(frame::ToBstr(mHistoryFilePath).get(), 0);
+      return true;
+    }
     CComPtr<IPersistSilverlightListItemRO> item = CreateNewItem();
     if (!item) return false;
     CComPtr<IPersistSilverlightConnectionSettings> settings = item->GetConnectionSettings();
@@ -106,6 +120,7 @@ bool SilverlightObjectsManagement::GetWsdlData(const char* mSectionName, WsdlDat
 
 void SilverlightObjectsManagement::CreateWsdlIniComObject(std::string mWsdlIniFileName) {
   try {
+    mWsdlIniListFile = mWsdlIniFileName;
     mWsdlIniList = CreateList();
     if (mWsdlIniList) mWsdlIniList->Load(frame::ToBstr(mWsdlIniFileName).get());
   } catch (...) {
@@ -114,6 +129,7 @@ void SilverlightObjectsManagement::CreateWsdlIniComObject(std::string mWsdlIniFi
 }
 
 void SilverlightObjectsManagement::CreateErrorComObject(std::string mErrorFilePath) {
+  mErrorListFile = mErrorFilePath;
   mErrorList = CreateList();
   // A failing load is raised to the caller, with the list already in place.
   if (mErrorList) mErrorList->Load(frame::ToBstr(mErrorFilePath).get());

@@ -2,7 +2,8 @@
 // folder's "WSDL\web_services.ini" and the failed-WSDL list of "failed_wsdl_info.ini".
 //
 // Each object enters its thread into a single-threaded COM apartment for its lifetime; use and
-// destroy it on the thread that made it. Lists are loaded once per object and shared by copies.
+// destroy it on the thread that made it. Lists are loaded once per object and file, and shared by
+// copies; a call that names another folder than the one a list came from gets that folder's list.
 //
 // The lists live in ini files kept by the Vaultline component; every operation catches what goes
 // wrong and answers false or returns. A failed-WSDL save merges the list into its file rather than
@@ -48,4 +49,7 @@ class PALISADE_API SilverlightObjectsManagement {
   CComPtr<Vaultline::IPersistSilverlightList> mErrorList;
   CComPtr<Vaultline::IPersistSilverlightList> mWsdlIniList;
   std::string mHistoryFilePath;
+  // The files the error and WSDL ini lists were loaded from.
+  std::string mErrorListFile;
+  std::string mWsdlIniListFile;
 };

@@ -69,12 +69,13 @@ TEST_F(FakeComponentTest, SavingAFailedWsdlCallsInOrder) {
                    "put ItemName=ep", "put ItemText=caller text", "put ItemFlag=0", "put ConnectionText1=caller 1",
                    "put ConnectionText3=caller 3", "AddItemByKey ep", "PutUseStatus 0", "SaveEx " + file + " 0"}),
             TakeCalls());
+  // Another folder gets a list of its own (the fake's one "file" already holds the key, which the
+  // component refuses: nothing more is done).
   objects.SaveErrorData("elsewhere", data);
-  EXPECT_EQ((Calls{"CreateItem", "put WsdlUrl=caller url", "put ItemKey=ep", "put ItemName=ep",
-                   "put ItemText=caller text", "put ItemFlag=0", "put ConnectionText1=caller 1",
-                   "put ConnectionText3=caller 3", "AddItemByKey ep"}),
-            TakeCalls())
-      << "the component refuses the key: nothing more is done";
+  EXPECT_EQ((Calls{"CreateList", "Load elsewhere\\failed_wsdl_info.ini", "CreateItem", "put WsdlUrl=caller url",
+                   "put ItemKey=ep", "put ItemName=ep", "put ItemText=caller text", "put ItemFlag=0",
+                   "put ConnectionText1=caller 1", "put ConnectionText3=caller 3", "AddItemByKey ep"}),
+            TakeCalls());
 }
 
 TEST_F(FakeComponentTest, WsdlIniFileNameIsJoinedAsGiven) {
@@ -82,9 +83,11 @@ TEST_F(FakeComponentTest, WsdlIniFileNameIsJoinedAsGiven) {
   std::string location;
   EXPECT_FALSE(objects.GetEntryFromWsdlIniFile("C:\\proj\\", "ep", location));
   EXPECT_FALSE(objects.GetEntryFromWsdlIniFile("C:\\other", "ep", location));
-  EXPECT_EQ((Calls{"CreateList", "Load C:\\proj\\\\WSDL\\web_services.ini", "ContainsItemWithKey ep",
-                   "ContainsItemWithKey ep"}),
-            TakeCalls());
+  EXPECT_FALSE(objects.GetEntryFromWsdlIniFile("C:\\other", "ep", location));
+  EXPECT_EQ((Calls{"CreateList", "Load C:\\proj\\\\WSDL\\web_services.ini", "ContainsItemWithKey ep", "CreateList",
+                   "Load C:\\other\\WSDL\\web_services.ini", "ContainsItemWithKey ep", "ContainsItemWithKey ep"}),
+            TakeCalls())
+      << "each file its own list, loaded once";
 }
 
 TEST_F(FakeComponentTest, OnlyMinusOneMeansPresentOrTrue) {
@@ -214,13 +217,29 @@ TEST_F(FakeComponentTest, FailingCreations) {
   EXPECT_EQ((Calls{"CreateList", "Load " + History(), "ContainsItemWithKey Svc"}), TakeCalls());
 }
 
-TEST_F(FakeComponentTest, FailingSaveKeepsTheEntryInMemory) {
+TEST_F(FakeComponentTest, FailingSaveKeepsTheEntryInMemoryAndARetrySavesIt) {
   state().answers["SaveEx"] = E_ACCESSDENIED;
   SilverlightObjectsManagement objects;
   EXPECT_FALSE(objects.SaveWsdlData("Svc", "http://svc"));
   WsdlData data;
   ASSERT_TRUE(objects.GetWsdlData("Svc", data));
   EXPECT_EQ("http://svc", data.wsdlUrl);
+  // The key is in the list but not in the file: a retry saves again and answers for that save.
+  const struct {
+    bool saveFails;
+    bool saved;
+  } retries[] = {{true, false}, {false, true}, {false, false}};
+  for (const auto& r : retries) {
+    if (r.saveFails) {
+      state().answers["SaveEx"] = E_ACCESSDENIED;
+    } else {
+      state().answers.erase("SaveEx");
+    }
+    EXPECT_EQ(r.saved, objects.SaveWsdlData("Svc", "http://other")) << "save fails: " << r.saveFails;
+  }
+  ASSERT_EQ(1u, state().stored.size());
+  EXPECT_EQ("Svc", state().stored[0].key);
+  EXPECT_EQ(OLESTR("http://svc"), state().stored[0].values.texts["WsdlUrl"]) << "the entry first filed";
 }
 
 }  // namespace
