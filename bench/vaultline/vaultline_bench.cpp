@@ -3,6 +3,7 @@
 // writes: a WSDL URL, the key, a flag and connection texts. The complexity fit over the three
 // sizes shows whether time grows linearly with the number of items.
 #include "contracts/vaultline_interfaces.h"
+#include "hostrt32/os_files.h"
 #include "win32/strings.h"
 
 #include <benchmark/benchmark.h>
@@ -128,6 +129,17 @@ void BM_LookUpEveryKey(benchmark::State& state) {
   }
   Finish(state);
 }
+
+// What a save spends on the lock between processes: taking it and giving it up (with its lock
+// file made and removed), beside the whole save of the same size.
+void BM_LockCycle(benchmark::State& state) {
+  const std::string path = FileFor("locked", state);
+  for (auto _ : state) {
+    hostrt::FileLock lock;
+    if (lock.Acquire(path)) state.SkipWithError("no lock");
+  }
+}
+BENCHMARK(BM_LockCycle)->Arg(1000)->Unit(benchmark::kMicrosecond);
 
 // A warm-up run first, so that no size pays for memory the process touches for the first time.
 #define SIZES                                                                                    \
