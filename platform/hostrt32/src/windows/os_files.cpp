@@ -137,7 +137,15 @@ FileError ReadWholeFile(const std::string& nativePath, std::string& contents, st
   const Handle file = Open(CreateFileW(Wide(nativePath).c_str(), GENERIC_READ,
                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return SystemError("cannot open", nativePath);
+  if (!file) {
+    const DWORD error = GetLastError();
+    // Windows opens no folder as a file: it says access denied for one.
+    const DWORD attributes = GetFileAttributesW(Wide(nativePath).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      return {FileError::Kind::NotAFile, "not a regular file '" + nativePath + "'"};
+    }
+    return SystemError("cannot open", nativePath, error);
+  }
   BY_HANDLE_FILE_INFORMATION information{};
   if (GetFileType(file.get()) != FILE_TYPE_DISK || !GetFileInformationByHandle(file.get(), &information) ||
       (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
