@@ -48,7 +48,7 @@ const std::string& TextBody(std::size_t size) {
 const std::string& BinaryBody(std::size_t size) {
   static std::map<std::size_t, std::string> bodies;
   auto it = bodies.find(size);
-  if (it == bodies.end()) it = bodies.emplace(size, testing_support::Msbin1Writer::FromXml(TextBody(size))).first;
+  if (it == bodies.end()) it = bodies.emplace(size, testing_support::BinaryTwin(TextBody(size))).first;
   return it->second;
 }
 

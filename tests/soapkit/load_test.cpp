@@ -4,6 +4,7 @@
 #include "win32/strings.h"
 
 #include "msbin1_writer.h"
+#include "soapkit/msbin1.h"
 
 #include <pugixml.hpp>
 #include <unistd.h>
@@ -49,7 +50,18 @@ std::string FromHex(std::string_view hex) {
   return bytes;
 }
 
-std::string Binary(const std::string& text) { return testing_support::Msbin1Writer::FromXml(text); }
+std::string Binary(const std::string& text) { return testing_support::BinaryTwin(text); }
+
+// The body written in the binary encoding, or "(refused: why)".
+std::string Encoded(const std::string& text) {
+  std::string binary, error;
+  if (!soapkit::EncodeTextBody(reinterpret_cast<const unsigned char*>(text.data()), text.size(), binary, error)) {
+    EXPECT_TRUE(binary.empty());
+    EXPECT_EQ(error.find('\n'), std::string::npos);
+    return "(refused: " + error + ")";
+  }
+  return binary;
+}
 
 TEST(Load, EncodingsGiveTheSameTree) {
   const std::string expected = OutlineOf(kEnvelope);
@@ -71,7 +83,10 @@ TEST(Load, EncodingsGiveTheSameTree) {
       {"windows-1252", Windows1252(Declared("windows-1252") + kEnvelope)},
       {"latin1, double quotes", Windows1252("<?xml version=\"1.0\" encoding = \"Latin1\" ?>\r\n" + kEnvelope)},
   };
-  for (const auto& c : cases) EXPECT_EQ(OutlineOf(c.body), expected) << c.name;
+  for (const auto& c : cases) {
+    EXPECT_EQ(OutlineOf(c.body), expected) << c.name;
+    EXPECT_EQ(OutlineOf(Encoded(c.body)), expected) << c.name << ", encoded";
+  }
 
   // windows-1252 converts in pieces; none of them may lose or split a character.
   const std::string text(300000, '\x80');
@@ -116,10 +131,12 @@ TEST(Load, RefusesWhatIsNotOneWellFormedDocument) {
     CSoapReader reader(kOptions);
     EXPECT_FALSE(Load(reader, c.body)) << c.name;
     EXPECT_EQ(reader.getXpiDocument(), nullptr) << c.name;
+    EXPECT_EQ(Encoded(c.body).rfind("(refused: ", 0), 0u) << c.name;
   }
-  // Their near neighbours do load.
+  // Their near neighbours do load, and all but the one with a PI encode.
   for (const char* body : {"<a/> \r\n", "<!-- c --><a/><?pi?>", "<a>&#10;&#x30;&#00010;</a>", "<a>&#x;0</a>"}) {
     EXPECT_NE(OutlineOf(body), "(not loaded)") << body;
+    EXPECT_EQ(Encoded(body).rfind("(refused: ", 0) == 0, std::string(body).find("<?pi") != std::string::npos) << body;
   }
   std::mt19937 random(20240611);
   for (int i = 0; i < 200; ++i) {
@@ -195,6 +212,7 @@ TEST(Load, DtdsAreNeverInterpreted) {
   const std::string external = "<!DOCTYPE a [<!ENTITY xxe SYSTEM '" + url + "'><!ENTITY % p SYSTEM '" + url +
                                "'>%p;]><a v='&xxe;'>&xxe;</a>";
   EXPECT_EQ(OutlineOf(external), R"(a{v=&xxe;}("&xxe;"))");
+  EXPECT_NE(Encoded(external).find("DOCTYPE"), std::string::npos) << "its entities would be lost";
   unlink(path);
 
   std::string laughs = "<?xml version='1.0'?><!DOCTYPE lolz [<!ENTITY lol 'lol'>";

@@ -15,7 +15,7 @@ using namespace soapkit_test;
 // behave alike.
 std::vector<std::string> Forms(const std::string& text) {
   std::vector<std::string> forms = {text};
-  forms.push_back(testing_support::Msbin1Writer::FromXml(text));
+  forms.push_back(testing_support::BinaryTwin(text));
   return forms;
 }
 
