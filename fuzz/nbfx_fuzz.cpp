@@ -1,7 +1,8 @@
 // Feeds arbitrary bytes to the msbin1 decoder, both ways the product uses it: into the tree the
 // SOAP reader walks, every string of which is read back, and into a pugixml DOM, which is
 // serialised. The two must agree on success and on the reason for a failure, and so must a decode
-// without the fast paths, record by record through the general handlers.
+// without the fast paths, record by record through the general handlers. Every document that
+// decodes is encoded again and must decode to itself.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 #include <pugixml.hpp>
 
 #include "nbfx_decoder.h"
+#include "nbfx_encoder.h"
 #include "nbfx_internal.h"
 
 namespace {
@@ -71,6 +73,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (doc.first_child() || general.first_child() || r.error.find('\n') != std::string::npos) std::abort();
     return 0;
   }
-  if (Serialise(doc) != Serialise(general)) std::abort();
+  const std::string xml = Serialise(doc);
+  if (xml != Serialise(general)) std::abort();
+
+  // Whatever decodes encodes, and reads back as the same document.
+  std::string encoded;
+  if (!soapkit::nbfx::Encode(doc, encoded).ok) std::abort();
+  pugi::xml_document again;
+  if (!soapkit::nbfx::Decode(reinterpret_cast<const unsigned char*>(encoded.data()), encoded.size(), again).ok ||
+      Serialise(again) != xml) {
+    std::abort();
+  }
   return 0;
 }

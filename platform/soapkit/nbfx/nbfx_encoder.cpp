@@ -177,6 +177,7 @@ void Writer::Attribute(pugi::xml_attribute attribute) {
     } else {
       const std::string_view prefix = qualified.substr(6);
       CheckName(prefix, "namespace prefix");
+      if (prefix == kXmlns) throw Failed{"the prefix xmlns is reserved: it cannot be declared"};
       Byte(id >= 0 ? kDictionaryXmlnsAttribute : kXmlnsAttribute);
       String(prefix);
     }

@@ -18,9 +18,9 @@
 //
 // Refused, so that everything written is read back: processing instructions and a DOCTYPE (the
 // format has no record for them), text outside every element, names that are not XML names (the
-// decoder's rules), comments holding "--" or ending in '-', text that is not well-formed UTF-8 or
-// holds U+0000, elements nested deeper than the decoder's 1024, and a document with nothing to
-// write (the format has no empty body).
+// decoder's rules) and a declaration of the prefix xmlns, comments holding "--" or ending in '-',
+// text that is not well-formed UTF-8 or holds U+0000, elements nested deeper than the decoder's
+// 1024, and a document with nothing to write (the format has no empty body).
 //
 // The fixed table's long strings stand for up to 103 characters in two bytes, more than the
 // decoder's string budget (16 x the input) allows for a body made of them alone; such a body is

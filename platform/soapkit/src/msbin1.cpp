@@ -29,7 +29,13 @@ bool EncodeTextBody(const unsigned char* data, std::size_t size, std::string& bi
   pugi::xml_document dom;
   std::string converted;
   if (const char* why = ParseTextBody(data, size, kEncodeOptions, dom, converted)) {
-    error = std::string("the body is not well-formed XML: ") + why;
+    // PIs and DOCTYPEs that are read are held to stricter rules than skipped ones; a body that
+    // parses with them skipped is one the reader loads.
+    constexpr unsigned kSkipping = kEncodeOptions & ~(pugi::parse_pi | pugi::parse_doctype);
+    const bool loads = ParseTextBody(data, size, kSkipping, dom, converted) == nullptr && HasOneDocumentElement(dom);
+    error = loads ? "the body cannot be written in the binary encoding: it holds a processing instruction or a "
+                  "DOCTYPE, which have no place in a binary body"
+                : std::string("the body is not well-formed XML: ") + why;
     return false;
   }
   if (!HasOneDocumentElement(dom)) {

@@ -23,10 +23,9 @@ pugi::xml_encoding PugiEncoding(BodyEncoding encoding) {
 const char* ParseTextBody(const unsigned char* data, std::size_t size, unsigned options, pugi::xml_document& dom,
                           std::string& converted) {
   const BodyEncoding encoding = DetectEncoding(data, size);
-  if (size % UnitSize(encoding) != 0) return "the body's last character is cut off";
-  if (HasBadCharacter(data, size, encoding)) {
-    return "the body holds a NUL character or bytes that its encoding does not allow";
-  }
+  if (size % UnitSize(encoding) != 0) return "its last character is cut off";
+  if (HasBadCharacter(data, size, encoding)) return "it holds a NUL character or bytes that its encoding does not allow";
+  if (EndsNearALessThan(data, size, encoding)) return "it ends inside a tag";
   pugi::xml_parse_result result;
   if (encoding == BodyEncoding::kWindows1252) {
     Windows1252ToUtf8(data, size, converted);

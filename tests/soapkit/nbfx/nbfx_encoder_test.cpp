@@ -234,6 +234,7 @@ TEST(NbfxEncode, RefusesWhatTheDecoderWouldNotReadBack) {
       {"attribute name", [](auto& doc) { doc.append_child("a").append_attribute("b c"); }, "attribute name"},
       {"xmlns prefix", [](auto& doc) { doc.append_child("a").append_attribute("xmlns:1") = "u"; },
        "namespace prefix"},
+      {"xmlns declared", xml("<a xmlns:xmlns='u'/>"), "prefix xmlns is reserved"},
       {"comment with --", xml("<a><!--a--b--></a>"), "\"--\""},
       {"comment ending in -", [](auto& doc) { doc.append_child(pugi::node_comment).set_value("a-"); }, "'-'"},
       {"text not UTF-8", [](auto& doc) { doc.append_child("a").text() = "\xff"; }, "text"},
