@@ -8,7 +8,6 @@
 #include <array>
 #include <charconv>
 #include <cstring>
-#include <limits>
 
 namespace soapkit::nbfx {
 namespace {
@@ -84,7 +83,7 @@ size_t DecimalRecord(std::string_view text, uint8_t* record) {
   size_t i = 0;
   const bool negative = !text.empty() && text[0] == '-';
   i += negative;
-  unsigned __int128 value = 0;
+  uint32_t limbs[3] = {};  // little-endian, so no 128-bit type is needed on 32-bit targets
   unsigned scale = 0, digits = 0;
   bool point = false;
   for (; i < text.size(); ++i) {
@@ -93,15 +92,21 @@ size_t DecimalRecord(std::string_view text, uint8_t* record) {
       continue;
     }
     if (!IsDigit(text[i]) || ++digits > 29) return 0;
-    value = value * 10 + static_cast<unsigned>(text[i] - '0');
+    uint64_t carry = static_cast<uint64_t>(text[i] - '0');
+    for (uint32_t& limb : limbs) {
+      carry += static_cast<uint64_t>(limb) * 10;
+      limb = static_cast<uint32_t>(carry);
+      carry >>= 32;
+    }
+    if (carry != 0) return 0;
     scale += point;
   }
-  if (digits == 0 || scale > 28 || (value >> 96) != 0) return 0;
+  if (digits == 0 || scale > 28) return 0;
   uint8_t payload[16] = {};
   payload[2] = static_cast<uint8_t>(scale);
   payload[3] = negative ? 0x80 : 0;
-  PutLe(payload + 4, static_cast<uint64_t>(value >> 64), 4);
-  PutLe(payload + 8, static_cast<uint64_t>(value), 8);
+  PutLe(payload + 4, limbs[2], 4);
+  PutLe(payload + 8, static_cast<uint64_t>(limbs[1]) << 32 | limbs[0], 8);
   if (!PrintsBack(text, [&payload](Sink& out) { return AppendDecimal(out, payload); })) return 0;
   record[0] = kDecimalText;
   std::memcpy(record + 1, payload, 16);
@@ -165,7 +170,7 @@ size_t TimeSpanRecord(std::string_view text, uint8_t* record) {
   const bool negative = at < text.size() && text[at] == '-';
   at += negative;
   if (at >= text.size() || text[at++] != 'P') return 0;
-  unsigned __int128 ticks = 0;
+  uint64_t ticks = 0;
   bool inTime = false;
   while (at < text.size()) {
     if (text[at] == 'T' && !inTime) {
@@ -188,16 +193,19 @@ size_t TimeSpanRecord(std::string_view text, uint8_t* record) {
     if (at >= text.size()) return 0;
     const char unit = text[at++];
     if (places != 0 && unit != 'S') return 0;
-    unsigned __int128 scale = 0;
+    uint64_t scale = 0;
     if (!inTime && unit == 'D') scale = kTicksPerDay;
     if (inTime && unit == 'H') scale = 3600 * kTicksPerSecond;
     if (inTime && unit == 'M') scale = 60 * kTicksPerSecond;
     if (inTime && unit == 'S') scale = kTicksPerSecond;
     if (scale == 0) return 0;
-    ticks += number * scale + fraction;
-    if (ticks > (unsigned __int128)std::numeric_limits<uint64_t>::max()) return 0;
+    uint64_t part = 0;
+    if (__builtin_mul_overflow(number, scale, &part) || __builtin_add_overflow(part, fraction, &part) ||
+        __builtin_add_overflow(ticks, part, &ticks)) {
+      return 0;
+    }
   }
-  const unsigned __int128 limit = negative ? (unsigned __int128)1 << 63 : ((unsigned __int128)1 << 63) - 1;
+  const uint64_t limit = negative ? uint64_t{1} << 63 : (uint64_t{1} << 63) - 1;
   if (ticks > limit) return 0;
   const int64_t value = negative ? static_cast<int64_t>(0 - static_cast<uint64_t>(ticks)) : static_cast<int64_t>(ticks);
   if (!PrintsBack(text, [value](Sink& out) { return AppendTimeSpan(out, value), nullptr; })) return 0;
