@@ -10,9 +10,11 @@ namespace {
 
 // What the encoder must see to write the body exactly, or to refuse it: comments, white space
 // between elements, PIs and the DOCTYPE; text beside the document element (parse_fragment), which
-// the reader refuses too.
+// the reader refuses too. An element's first text is kept as its value (parse_embed_pcdata), which
+// saves a node for every element that holds only text.
 constexpr unsigned kEncodeOptions = pugi::parse_default | pugi::parse_fragment | pugi::parse_comments |
-                                    pugi::parse_ws_pcdata | pugi::parse_pi | pugi::parse_doctype;
+                                    pugi::parse_ws_pcdata | pugi::parse_pi | pugi::parse_doctype |
+                                    pugi::parse_embed_pcdata;
 
 }  // namespace
 
@@ -42,6 +44,7 @@ bool EncodeTextBody(const unsigned char* data, std::size_t size, std::string& bi
     error = "the body is not well-formed XML: it needs exactly one document element and no text beside it";
     return false;
   }
+  binary.reserve(size);  // binary bodies come out smaller than their text, so this seldom grows
   const nbfx::EncodeResult encoded = nbfx::Encode(dom, binary);
   if (!encoded.ok) error = "the body cannot be written in the binary encoding: " + encoded.error;
   return encoded.ok;
