@@ -1,11 +1,12 @@
 # Helpers shared by every folder's CMakeLists.
 
 # palisade_add_test(NAME SOURCES a.cpp ... LIBS x y ...)
-# One GoogleTest program, run by ctest from the build's bin directory.
+# One GoogleTest program, run by ctest from the build's bin directory; its main (test_main) fails
+# every test that leaves a COM object, a BSTR or a COM initialisation behind.
 function(palisade_add_test name)
   cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
-  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  target_link_libraries(${name} PRIVATE ${T_LIBS} test_main GTest::gtest GTest::gmock)
   add_test(NAME ${name} COMMAND ${name} WORKING_DIRECTORY ${PROJECT_BINARY_DIR})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)

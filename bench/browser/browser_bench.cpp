@@ -1,5 +1,6 @@
 // ReadWsdlLink on a local service page, interleaved with `chromium --headless --dump-dom` of the
-// same page (the browser's own start, load and exit: the floor), and on a page of 10,000 links.
+// same page (the browser's own start, load and exit: the floor), interleaved with itself with the
+// browser's sandbox turned off, and on a page of 10,000 links.
 //
 // The browser class is wrapped by a timing class registered in its place, which hands every call
 // on to the real browser and notes when it came: the start-up (CoCreateInstance), the load
@@ -196,6 +197,43 @@ void BM_ServicePageAgainstDumpDom(benchmark::State& state) {
   state.counters["ratio"] = readWsdlLink / dumpDom;
 }
 
+// The browser with its sandbox (as nobody, when this runs as root) against the one without,
+// alternating, so that both see the same machine.
+void BM_SandboxedAgainstWithout(benchmark::State& state) {
+  const std::string page = "file://" PALISADE_SAMPLES_DIR "/pages/Service.asmx.html";
+  Phases phases, sandboxed, without;
+  TimedRegistration timing(&phases);
+  if (!timing.ok()) return state.SkipWithError("the browser class is not registered");
+  double sandboxedMs = 0, withoutMs = 0;
+  for (auto _ : state) {
+    for (const bool sandbox : {true, false}) {
+      if (sandbox) {
+        unsetenv("PALISADE_BROWSER_SANDBOX");
+      } else {
+        setenv("PALISADE_BROWSER_SANDBOX", "off", 1);
+      }
+      phases = Phases{};
+      std::string url;
+      const auto started = Clock::now();
+      const bool found = Read(page, url) && !url.empty();
+      (sandbox ? sandboxedMs : withoutMs) += Ms(Clock::now() - started);
+      Accumulate(sandbox ? sandboxed : without, phases);
+      if (!found) {
+        unsetenv("PALISADE_BROWSER_SANDBOX");
+        return state.SkipWithError("ReadWsdlLink found nothing");
+      }
+    }
+  }
+  unsetenv("PALISADE_BROWSER_SANDBOX");
+  const auto avg = [](double value) { return benchmark::Counter(value, benchmark::Counter::kAvgIterations); };
+  state.counters["sandboxed_startup_ms"] = avg(sandboxed.startup);
+  state.counters["without_startup_ms"] = avg(without.startup);
+  state.counters["sandboxed_quit_ms"] = avg(sandboxed.quit);
+  state.counters["without_quit_ms"] = avg(without.quit);
+  state.counters["sandboxed_total_ms"] = avg(sandboxedMs);
+  state.counters["without_total_ms"] = avg(withoutMs);
+}
+
 void BM_TenThousandLinks(benchmark::State& state) {
   const fs::path folder = fs::temp_directory_path() / "palisade-bench-links";
   fs::create_directories(folder);
@@ -222,6 +260,7 @@ void BM_TenThousandLinks(benchmark::State& state) {
 }
 
 BENCHMARK(BM_ServicePageAgainstDumpDom)->UseManualTime()->Iterations(10)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SandboxedAgainstWithout)->Iterations(10)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TenThousandLinks)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
 
 }  // namespace

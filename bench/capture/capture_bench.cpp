@@ -80,7 +80,7 @@ const Session& Har(int requests) {
     const bool binary = i % 2 == 1;
     std::string xml = Envelope(i);
     const std::string url = "https://orders.example.com/OrderService" + std::to_string(i % 10) + ".svc";
-    const std::string text = binary ? testing_support::Base64(testing_support::Msbin1Writer::FromXml(xml)) : xml;
+    const std::string text = binary ? testing_support::Base64(testing_support::BinaryTwin(xml)) : xml;
     std::string entry = std::string(i ? "," : "") + R"({"startedDateTime":"2026-11-30T09:14:02Z","time":12,)" +
                         R"("request":{"method":"POST","url":)" + nlohmann::json(url).dump() +
                         R"(,"httpVersion":"HTTP/1.1","headers":[{"name":"Content-Type","value":")" +

@@ -3,6 +3,7 @@
 // writes: a WSDL URL, the key, a flag and connection texts. The complexity fit over the three
 // sizes shows whether time grows linearly with the number of items.
 #include "contracts/vaultline_interfaces.h"
+#include "hostrt32/os_files.h"
 #include "win32/strings.h"
 
 #include <benchmark/benchmark.h>
@@ -24,21 +25,18 @@ using namespace Vaultline;
 win32::Bstr Ansi(const std::string& text) { return win32::Bstr(win32::Widen(text)); }
 
 template <class I>
-CComPtr<I> Create(const char* progId) {
-  CLSID clsid{};
+CComPtr<I> Create(const OLECHAR* progId) {
   CComPtr<I> object;
-  if (SUCCEEDED(CLSIDFromProgID(win32::Widen(progId).c_str(), &clsid))) {
-    CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IidOf<I>(), reinterpret_cast<void**>(&object));
-  }
+  object.CoCreateInstance(progId, nullptr, CLSCTX_INPROC_SERVER);
   return object;
 }
 
 std::string Key(int i) { return "http://services.example.com/Orders" + std::to_string(i) + "/OrderService.svc"; }
 
 CComPtr<IPersistSilverlightList> ListOf(int items) {
-  CComPtr<IPersistSilverlightList> list = Create<IPersistSilverlightList>(kSilverlightListProgId);
+  CComPtr<IPersistSilverlightList> list = Create<IPersistSilverlightList>(kProgIdSilverlightList);
   for (int i = 0; i < items; ++i) {
-    CComPtr<IPersistSilverlightListItemRO> item = Create<IPersistSilverlightListItemRO>(kSilverlightListItemROProgId);
+    CComPtr<IPersistSilverlightListItemRO> item = Create<IPersistSilverlightListItemRO>(kProgIdSilverlightListItemRO);
     const win32::Bstr key = Ansi(Key(i));
     item->put_WsdlUrl(Ansi(Key(i) + "?wsdl").get());
     item->put_ItemKey(key.get());
@@ -96,7 +94,7 @@ void BM_SaveKeepingOptions(benchmark::State& state) {
 void BM_Load(benchmark::State& state) {
   const win32::Bstr file = Ansi(FileFor("load", state));
   ListOf(static_cast<int>(state.range(0)))->raw_SaveEx(file.get(), 1);
-  CComPtr<IPersistSilverlightList> list = Create<IPersistSilverlightList>(kSilverlightListProgId);
+  CComPtr<IPersistSilverlightList> list = Create<IPersistSilverlightList>(kProgIdSilverlightList);
   for (auto _ : state) {
     if (FAILED(list->raw_Load(file.get()))) state.SkipWithError("Load failed");
   }
@@ -131,6 +129,17 @@ void BM_LookUpEveryKey(benchmark::State& state) {
   }
   Finish(state);
 }
+
+// What a save spends on the lock between processes: taking it and giving it up (with its lock
+// file made and removed), beside the whole save of the same size.
+void BM_LockCycle(benchmark::State& state) {
+  const std::string path = FileFor("locked", state);
+  for (auto _ : state) {
+    hostrt::FileLock lock;
+    if (lock.Acquire(path)) state.SkipWithError("no lock");
+  }
+}
+BENCHMARK(BM_LockCycle)->Arg(1000)->Unit(benchmark::kMicrosecond);
 
 // A warm-up run first, so that no size pays for memory the process touches for the first time.
 #define SIZES                                                                                    \

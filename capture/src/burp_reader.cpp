@@ -24,7 +24,10 @@ constexpr unsigned kParseOptions = pugi::parse_default;
 
 bool ReadBurp(const std::string& path, const EntrySink& sink, std::string& error) {
   hostrt::PathInfo info;
-  if (!hostrt::Examine(path, info, error)) return false;
+  if (const hostrt::FileError examined = hostrt::Examine(path, info)) {
+    error = examined.text;
+    return false;
+  }
   if (info.size > kMaxExportBytes) {
     error = "'" + path + "' is larger than " + std::to_string(kMaxExportBytes >> 20) + " MiB";
     return false;

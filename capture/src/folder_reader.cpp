@@ -25,11 +25,11 @@ bool ReadRequestFolder(const std::string& path, const EntrySink& sink, std::stri
   }
   std::sort(names.begin(), names.end());
   for (const std::string& name : names) {
-    std::string bytes, reason;
-    if (hostrt::ReadWholeFile(hostrt::JoinPath(path, name), bytes, reason, kMaxEntryBytes)) {
-      sink(EntryFromRequest(name, bytes, ""));
+    std::string bytes;
+    if (const hostrt::FileError read = hostrt::ReadWholeFile(hostrt::JoinPath(path, name), bytes, kMaxEntryBytes)) {
+      sink(SkippedEntry(name, "", read.text));
     } else {
-      sink(SkippedEntry(name, "", reason));
+      sink(EntryFromRequest(name, bytes, ""));
     }
   }
   return true;

@@ -63,8 +63,11 @@ bool DecodeBody(RecordedRequest& request, const std::string& name, std::string& 
 
 bool LoadRecordedRequest(const std::string& path, RecordedRequest& request, std::string& error) {
   std::string contents;
-  return hostrt::ReadWholeFile(path, contents, error, kMaxRequestBytes) &&
-         ParseRecordedRequest(contents, path, request, error);
+  if (const hostrt::FileError read = hostrt::ReadWholeFile(path, contents, kMaxRequestBytes)) {
+    error = read.text;
+    return false;
+  }
+  return ParseRecordedRequest(contents, path, request, error);
 }
 
 bool ParseRecordedRequest(const std::string& contents, const std::string& name, RecordedRequest& request,
@@ -85,8 +88,10 @@ bool ParseRecordedRequest(const std::string& contents, const std::string& name, 
 
 bool LoadRequestParts(const std::string& headerPath, const std::string& bodyPath, RecordedRequest& request,
                       std::string& error) {
-  return hostrt::ReadWholeFile(headerPath, request.header, error, kMaxRequestBytes) &&
-         hostrt::ReadWholeFile(bodyPath, request.body, error, kMaxRequestBytes);
+  hostrt::FileError read = hostrt::ReadWholeFile(headerPath, request.header, kMaxRequestBytes);
+  if (!read) read = hostrt::ReadWholeFile(bodyPath, request.body, kMaxRequestBytes);
+  error = read.text;
+  return !read;
 }
 
 }  // namespace capture

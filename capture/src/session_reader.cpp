@@ -19,7 +19,10 @@ int FirstSignificantByte(const unsigned char* bytes, std::size_t size) {
 
 bool ReadSession(const std::string& path, const EntrySink& sink, std::string& error) {
   hostrt::PathInfo info;
-  if (!hostrt::Examine(path, info, error)) return false;
+  if (const hostrt::FileError examined = hostrt::Examine(path, info)) {
+    error = examined.text;
+    return false;
+  }
   if (info.kind == hostrt::PathInfo::Kind::Folder) return ReadRequestFolder(path, sink, error);
   if (info.kind != hostrt::PathInfo::Kind::File) {
     error = "'" + path + "' is not a file or a folder";

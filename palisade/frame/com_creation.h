@@ -2,34 +2,17 @@
 #pragma once
 
 #include "win32/comptr.h"
-#include "win32/strings.h"
 
 namespace frame {
 
-// CLSIDFromProgID, then an in-process instance holding interface T; empty when either fails.
+// CLSIDFromProgID, then an in-process instance holding interface T; empty when either fails (a
+// pointer that a failing server left behind is given back). What a class object throws (out of
+// memory, say) reaches the operation's own handler.
 template <class T>
-CComPtr<T> CreateByProgId(const OLECHAR* progId) noexcept {
+CComPtr<T> CreateByProgId(const OLECHAR* progId) {
   CComPtr<T> object;
-  CLSID clsid;
-  if (SUCCEEDED(CLSIDFromProgID(progId, &clsid))) {
-    T* raw = nullptr;
-    if (SUCCEEDED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IidOf<T>(), reinterpret_cast<void**>(&raw)))) {
-      object.Attach(raw);
-    } else if (raw) {
-      raw->Release();
-    }
-  }
+  if (FAILED(object.CoCreateInstance(progId, nullptr, CLSCTX_INPROC_SERVER))) object.Release();
   return object;
-}
-
-// The same for a ProgID in narrow text; a ProgID that cannot be converted gives an empty pointer.
-template <class T>
-CComPtr<T> CreateByProgId(const char* progId) noexcept {
-  try {
-    return CreateByProgId<T>(win32::Widen(progId, CP_ACP).c_str());
-  } catch (...) {
-    return {};
-  }
 }
 
 }  // namespace frame

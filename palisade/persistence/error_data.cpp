@@ -25,7 +25,8 @@ void PutIfNotEmpty(IPersistSilverlightConnectionSettings* settings, SettingsPut 
 void SilverlightObjectsManagement::SaveErrorData(std::string mErrorFile, WsdlErrorData mWsdlErrorData) {
   try {
     const std::string path = ErrorFilePath(mErrorFile);
-    if (!mErrorList) CreateErrorComObject(path);
+    // Another folder's list is not this one's: A's entries never reach B's file.
+    if (!mErrorList || path != mErrorListFile) CreateErrorComObject(path);
     if (!mErrorList) return;
     CComPtr<IPersistSilverlightListItemRO> item = CreateNewItem();
     if (!item) return;
@@ -45,8 +46,8 @@ void SilverlightObjectsManagement::SaveErrorData(std::string mErrorFile, WsdlErr
     mErrorList->AddItemByKey(endPoint.get(), item);
     mErrorList->PutUseStatus(VARIANT_FALSE);
     // Merged into the file, not replacing it: the list in memory can lack entries the file holds
-    // (another object saved them, the list was loaded from another folder, or its load failed),
-    // and replacing the file would lose them.
+    // (another object or process saved them, or its load failed), and replacing the file would
+    // lose them.
     mErrorList->SaveEx(frame::ToBstr(path).get(), 0);
   } catch (...) {
     // Nothing is reported: the entry stays in the list in memory for the next save.
@@ -56,7 +57,8 @@ void SilverlightObjectsManagement::SaveErrorData(std::string mErrorFile, WsdlErr
 bool SilverlightObjectsManagement::GetEntryFromErrorDataFile(std::string mErrorFilePath, std::string mEndPoint,
                                                              WsdlErrorData& mWsdlErrorData) {
   try {
-    if (!mErrorList) CreateErrorComObject(ErrorFilePath(mErrorFilePath));
+    const std::string path = ErrorFilePath(mErrorFilePath);
+    if (!mErrorList || path != mErrorListFile) CreateErrorComObject(path);
     if (!mErrorList) return false;
     const win32::Bstr key = frame::ToBstr(mEndPoint);
     if (mErrorList->ContainsItemWithKey(key.get()) != VARIANT_TRUE) return false;

@@ -16,35 +16,26 @@ namespace {
 const char HISTORY_FILE_NAME[] = "silverlight_ro.ini";
 
 CComPtr<IPersistSilverlightList> CreateList() {
-  return frame::CreateByProgId<IPersistSilverlightList>(Vaultline::kSilverlightListProgId);
+  return frame::CreateByProgId<IPersistSilverlightList>(Vaultline::kProgIdSilverlightList);
+}
+
+// Whether the file holds `key`, as a list loaded from it now tells; raises when it cannot be read.
+bool FileHolds(const std::string& file, BSTR key) {
+  CComPtr<IPersistSilverlightList> list = CreateList();
+  if (!list) throw _com_error(REGDB_E_CLASSNOTREG);
+  list->Load(frame::ToBstr(file).get());
+  return list->ContainsItemWithKey(key) != 0;
 }
 
 }  // namespace
 
-SilverlightObjectsManagement::SilverlightObjectsManagement() : mComInit(CoInitialize(nullptr)) {}
-
-SilverlightObjectsManagement::SilverlightObjectsManagement(const SilverlightObjectsManagement& other)
-    : mHistoryList(other.mHistoryList),
-      mErrorList(other.mErrorList),
-      mWsdlIniList(other.mWsdlIniList),
-      mHistoryFilePath(other.mHistoryFilePath),
-      mComInit(CoInitialize(nullptr)) {}
-
-SilverlightObjectsManagement& SilverlightObjectsManagement::operator=(const SilverlightObjectsManagement& other) {
-  mHistoryList = other.mHistoryList;
-  mErrorList = other.mErrorList;
-  mWsdlIniList = other.mWsdlIniList;
-  mHistoryFilePath = other.mHistoryFilePath;
-  return *this;
-}
-
-SilverlightObjectsManagement::~SilverlightObjectsManagement() {
-  mErrorList.Release();
-  mWsdlIniList.Release();
-  mHistoryList.Release();
-  // A thread that was in the other apartment kind before keeps its COM.
-  if (SUCCEEDED(mComInit)) CoUninitialize();
-}
+// Each object and each copy enter COM (win32::Apartment); the lists are shared by copies and
+// released before COM is left.
+SilverlightObjectsManagement::SilverlightObjectsManagement() = default;
+SilverlightObjectsManagement::SilverlightObjectsManagement(const SilverlightObjectsManagement& other) = default;
+SilverlightObjectsManagement& SilverlightObjectsManagement::operator=(const SilverlightObjectsManagement& other) =
+    default;
+SilverlightObjectsManagement::~SilverlightObjectsManagement() = default;
 
 void SilverlightObjectsManagement::CreateHistoryComObject() {
   try {
@@ -60,7 +51,7 @@ void SilverlightObjectsManagement::CreateHistoryComObject() {
 }
 
 CComPtr<IPersistSilverlightListItemRO> SilverlightObjectsManagement::CreateNewItem() {
-  return frame::CreateByProgId<IPersistSilverlightListItemRO>(Vaultline::kSilverlightListItemROProgId);
+  return frame::CreateByProgId<IPersistSilverlightListItemRO>(Vaultline::kProgIdSilverlightListItemRO);
 }
 
 bool SilverlightObjectsManagement::SaveWsdlData(const char* mSectionName, const char* mWsdlUrl) {
@@ -69,7 +60,13 @@ bool SilverlightObjectsManagement::SaveWsdlData(const char* mSectionName, const 
     if (!mHistoryList) return false;
     const win32::Bstr key = frame::ToBstr(mSectionName);
     // An existing entry is never replaced.
-    if (mHistoryList->ContainsItemWithKey(key.get()) != 0) return false;
+    if (mHistoryList->ContainsItemWithKey(key.get()) != 0) {
+      // Taken, unless it is in the list only because the save that added it failed: this save
+      // then writes it (and whatever else the list holds), and answers for itself.
+      if (mHistoryFilePath.empty() || FileHolds(mHistoryFilePath, key.get())) return false;
+      mHistoryList->SaveEx(frame::ToBstr(mHistoryFilePath).get(), 0);
+      return true;
+    }
     CComPtr<IPersistSilverlightListItemRO> item = CreateNewItem();
     if (!item) return false;
     CComPtr<IPersistSilverlightConnectionSettings> settings = item->GetConnectionSettings();
@@ -123,6 +120,7 @@ bool SilverlightObjectsManagement::GetWsdlData(const char* mSectionName, WsdlDat
 
 void SilverlightObjectsManagement::CreateWsdlIniComObject(std::string mWsdlIniFileName) {
   try {
+    mWsdlIniListFile = mWsdlIniFileName;
     mWsdlIniList = CreateList();
     if (mWsdlIniList) mWsdlIniList->Load(frame::ToBstr(mWsdlIniFileName).get());
   } catch (...) {
@@ -131,6 +129,7 @@ void SilverlightObjectsManagement::CreateWsdlIniComObject(std::string mWsdlIniFi
 }
 
 void SilverlightObjectsManagement::CreateErrorComObject(std::string mErrorFilePath) {
+  mErrorListFile = mErrorFilePath;
   mErrorList = CreateList();
   // A failing load is raised to the caller, with the list already in place.
   if (mErrorList) mErrorList->Load(frame::ToBstr(mErrorFilePath).get());

@@ -12,7 +12,7 @@ bool SilverlightObjectsManagement::GetEntryFromWsdlIniFile(std::string mFilePath
   try {
     // Joined as given: a folder with a closing backslash gives a doubled one.
     const std::string fileName = mFilePath + "\\WSDL\\" + "web_services.ini";
-    if (!mWsdlIniList) CreateWsdlIniComObject(fileName);
+    if (!mWsdlIniList || fileName != mWsdlIniListFile) CreateWsdlIniComObject(fileName);
     if (!mWsdlIniList) return false;
     const win32::Bstr key = frame::ToBstr(mEndPoint);
     if (mWsdlIniList->ContainsItemWithKey(key.get()) != VARIANT_TRUE) return false;

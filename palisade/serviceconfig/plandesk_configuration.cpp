@@ -2,27 +2,18 @@
 
 #include "frame/com_creation.h"
 #include "frame/conversions.h"
-#include "serviceconfig/plandesk_interfaces.h"
+#include "contracts/plandesk_interfaces.h"
 #include "serviceconfig/soap_analysis.h"
 
 using PlanDesk::IPersistSilverlightConfigurationSettings;
 using PlanDesk::IPersistSilverlightPalisades;
 
-PlanDeskConfiguration::PlanDeskConfiguration() : mComInit(CoInitialize(nullptr)) {}
-
-PlanDeskConfiguration::PlanDeskConfiguration(const PlanDeskConfiguration& other)
-    : mUtilities(other.mUtilities), mComInit(CoInitialize(nullptr)) {}
-
-PlanDeskConfiguration& PlanDeskConfiguration::operator=(const PlanDeskConfiguration& other) {
-  mUtilities = other.mUtilities;
-  return *this;
-}
-
-PlanDeskConfiguration::~PlanDeskConfiguration() {
-  mUtilities.Release();
-  // A thread that was in the other apartment kind before keeps its COM.
-  if (SUCCEEDED(mComInit)) CoUninitialize();
-}
+// Each object and each copy enter COM (win32::Apartment); the pointer is shared by copies and
+// released before COM is left.
+PlanDeskConfiguration::PlanDeskConfiguration() = default;
+PlanDeskConfiguration::PlanDeskConfiguration(const PlanDeskConfiguration& other) = default;
+PlanDeskConfiguration& PlanDeskConfiguration::operator=(const PlanDeskConfiguration& other) = default;
+PlanDeskConfiguration::~PlanDeskConfiguration() = default;
 
 bool PlanDeskConfiguration::UpdateServiceConfiguration(std::string serviceName, std::string portName,
                                                        std::string scriptPath, std::string messageHeader,
@@ -67,13 +58,13 @@ bool PlanDeskConfiguration::WriteConfigurationToFile(const ConfigurationTypes& c
     CComPtr<IPersistSilverlightConfigurationSettings> settings = CreateNewItem();
     if (!settings) return false;
     // The setters' results are not examined: a value that cannot be set does not stop the store.
-    settings->raw_put_MessageEncoding(frame::ToBstr(config.messageEncoding).get());
-    settings->raw_put_Transport(frame::ToBstr(config.transport).get());
-    settings->raw_put_AddressingVersion(frame::ToBstr(config.addressingVersion).get());
+    settings->put_MessageEncoding(frame::ToBstr(config.messageEncoding).get());
+    settings->put_Transport(frame::ToBstr(config.transport).get());
+    settings->put_AddressingVersion(frame::ToBstr(config.addressingVersion).get());
     if (!config.security.authenticationMode.empty()) {
-      settings->raw_put_AuthenticationMode(frame::ToBstr(config.security.authenticationMode).get());
-      settings->raw_put_UserName(frame::ToBstr(config.security.username).get());
-      settings->raw_put_Password(frame::ToBstr(config.security.password).get());
+      settings->put_AuthenticationMode(frame::ToBstr(config.security.authenticationMode).get());
+      settings->put_UserName(frame::ToBstr(config.security.username).get());
+      settings->put_Password(frame::ToBstr(config.security.password).get());
     }
     if (!mUtilities) return false;
     const win32::Bstr service = frame::ToBstr(serviceName);

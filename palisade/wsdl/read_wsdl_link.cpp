@@ -2,6 +2,7 @@
 #include "palisade/wsdl_data_utils.h"
 
 #include "frame/conversions.h"
+#include "frame/scope_exit.h"
 #include "win32/browser.h"
 #include "win32/comptr.h"
 #include "win32/kernel.h"
@@ -14,19 +15,6 @@ namespace {
 // one that does not find the page complete followed by a pause.
 constexpr int kReadings = 21;
 constexpr DWORD kPauseMs = 250;
-
-// Quits the browser when the operation ends, however it ends; the document and link interfaces,
-// declared after it, are released first.
-class QuitOnExit {
- public:
-  explicit QuitOnExit(IWebBrowser2* browser) noexcept : browser_(browser) {}
-  QuitOnExit(const QuitOnExit&) = delete;
-  QuitOnExit& operator=(const QuitOnExit&) = delete;
-  ~QuitOnExit() { browser_->Quit(); }
-
- private:
-  IWebBrowser2* browser_;
-};
 
 bool IsAnchorTag(const std::string& tagName) { return tagName == "a" || tagName == "A"; }
 
@@ -105,7 +93,9 @@ bool WsdlDataUtils::ReadWsdlLink(std::string& mWsdlWebLocation, std::string& mUr
       browser.Attach(created);  // an interface handed back with a failure is released too
       if (FAILED(hr) || !browser) return false;
     }
-    QuitOnExit quit(browser);
+    // Quits the browser when the operation ends, however it ends; the document and link
+    // interfaces, made after it, are released first.
+    const frame::ScopeExit quit([&browser] { browser->Quit(); });
 
     browser->put_Visible(VARIANT_FALSE);
     {

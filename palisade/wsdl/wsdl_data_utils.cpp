@@ -3,6 +3,7 @@
 #include "config/config.h"
 #include "frame/bool_text.h"
 #include "frame/data_file.h"
+#include "frame/scope_exit.h"
 
 #include <string>
 
@@ -28,13 +29,10 @@ WsdlDataUtils::~WsdlDataUtils() = default;
 void WsdlDataUtils::ReadDataFromFile() {
   mConfigHandle = new_config();
   // The store goes on every way out; an error that is not the store's own still reaches the caller.
-  struct StoreRelease {
-    void*& handle;
-    ~StoreRelease() {
-      delete_config(handle);
-      handle = nullptr;
-    }
-  } release{mConfigHandle};
+  const frame::ScopeExit release([this] {
+    delete_config(mConfigHandle);
+    mConfigHandle = nullptr;
+  });
   char path[frame::kPathBuffer];
   // No module directory, or one too long for the path buffer: nothing is read.
   if (frame::LocateDataFile(OPTIONS_FILE_NAME, path) && config_add_ini_file_source(mConfigHandle, path) == 0) {

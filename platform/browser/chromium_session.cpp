@@ -1,6 +1,7 @@
 #include "browser/chromium_session.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -13,14 +14,16 @@
 #include <utility>
 
 #include <fcntl.h>
-#include <spawn.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <nlohmann/json.hpp>
 
+#include "browser/browser_process.h"
 #include "browser/devtools_pipe.h"
+#include "browser/page_copy.h"
+#include "browser/sandbox_settings.h"
+#include "browser/session_folder.h"
 #include "win32/strings.h"
 
 extern char** environ;
@@ -37,10 +40,6 @@ constexpr auto kStartTimeout = 30s;
 constexpr auto kCommandTimeout = 10s;
 // A page whose script keeps its main thread busy must not hold up every reading for long.
 constexpr auto kReadyStateTimeout = 1s;
-
-// The pipe ends the child gets must sit above 4, or dup2() onto 3 and 4 could overwrite one with
-// the other.
-constexpr int kFirstFreeFd = 5;
 
 class Fd {
  public:
@@ -163,15 +162,28 @@ void KillStrays(const std::string& dir) noexcept try {
   // Out of memory while looking: the process group has been signalled all the same.
 }
 
-// Killed helpers may finish one last file operation after the signal, so an attempt can fail with
-// the folder not yet empty.
-void RemoveTree(const std::string& dir) {
-  for (int attempt = 0; attempt < 50; ++attempt) {
-    std::error_code ec;
-    fs::remove_all(dir, ec);
-    if (!ec && !fs::exists(dir, ec)) return;
-    std::this_thread::sleep_for(20ms);
+// Whom the browser runs as when it runs as this process.
+std::string ThisAccount() { return geteuid() == 0 ? "root" : "uid " + std::to_string(geteuid()); }
+
+// The scheme of an address, in lower case.
+std::string SchemeOf(const std::string& url) {
+  std::string scheme = url.substr(0, url.find(':'));
+  for (char& c : scheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return scheme;
+}
+
+bool IsWebAddress(const std::string& url) {
+  const std::string scheme = SchemeOf(url);
+  return scheme == "http" || scheme == "https";
+}
+
+// Documents of the machine and of the browser itself, which a web page must never turn into.
+bool IsLocalAddress(const std::string& url) {
+  const std::string scheme = SchemeOf(url);
+  for (const char* local : {"file", "devtools", "chrome", "chrome-untrusted", "chrome-extension", "view-source"}) {
+    if (scheme == local) return true;
   }
+  return false;
 }
 
 }  // namespace
@@ -192,24 +204,37 @@ std::unique_ptr<ChromiumSession> ChromiumSession::Start(std::string* error, cons
     *error = "no browser at " + executable + ": " + ErrnoText(errno);
     return nullptr;
   }
+  std::string why = "PALISADE_BROWSER_SANDBOX is off";
+  if (!SandboxTurnedOff()) {
+    if (auto session = TryStart(executable, true, &why)) return session;
+    why = "it could not start sandboxed: " + why;
+  }
+  auto session = TryStart(executable, false, error);
+  if (session) {
+    session->without_sandbox_ = "the browser runs without its sandbox, as " + ThisAccount() + ", since " + why;
+  }
+  return session;
+}
+
+std::unique_ptr<ChromiumSession> ChromiumSession::TryStart(const std::string& executable, bool sandboxed,
+                                                           std::string* error) {
+  // Chromium will not sandbox itself as root, and root is what the sandbox should keep the page from.
+  std::optional<Account> account;
+  if (sandboxed && geteuid() == 0 && !(account = BrowserAccount(error))) return nullptr;
   std::unique_ptr<ChromiumSession> session(new ChromiumSession);
-  if (!session->Launch(executable, error) || !session->OpenPage(error)) {
+  session->account_ = account;
+  if (!session->Launch(executable, sandboxed, account ? &*account : nullptr, error) || !session->OpenPage(error)) {
     session->Close();
     return nullptr;
   }
   return session;
 }
 
-bool ChromiumSession::Launch(const std::string& executable, std::string* error) {
-  std::error_code ec;
-  fs::path tmp = fs::temp_directory_path(ec);
-  if (ec) tmp = "/tmp";
-  std::string dir = (tmp / "palisade-browser-XXXXXX").string();
-  if (!mkdtemp(dir.data())) {
-    *error = "cannot create a profile folder in " + tmp.string() + ": " + ErrnoText(errno);
-    return false;
-  }
-  dir_ = dir;
+bool ChromiumSession::Launch(const std::string& executable, bool sandboxed, const Account* account,
+                             std::string* error) {
+  const auto folder = MakeSessionFolder(account, error);
+  if (!folder) return false;
+  dir_ = folder->root;
 
   int commands[2], replies[2];
   if (pipe2(commands, O_CLOEXEC) != 0) {
@@ -222,83 +247,56 @@ bool ChromiumSession::Launch(const std::string& executable, std::string* error) 
     return false;
   }
   Fd we_read(replies[0]), browser_writes(replies[1]);
-  const std::string log_path = dir_ + "/browser.log";
-  Fd log(open(log_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
-  if (log.get() < 0 || !browser_reads.Raise() || !browser_writes.Raise() || !log.Raise()) {
+  Fd log(open((dir_ + "/browser.log").c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+  Fd null(open("/dev/null", O_RDWR | O_CLOEXEC));
+  if (log.get() < 0 || null.get() < 0 || !browser_reads.Raise() || !browser_writes.Raise() || !log.Raise() ||
+      !null.Raise()) {
     *error = "cannot prepare the browser's descriptors: " + ErrnoText(errno);
     return false;
   }
-  // Scratch files, the crash database and what libraries keep in the user's configuration
-  // folder land in the session folder, so they go with it even when the browser is killed.
-  const std::string scratch = dir_ + "/tmp";
-  if (mkdir(scratch.c_str(), 0700) != 0) {
-    *error = "cannot create " + scratch + ": " + ErrnoText(errno);
-    return false;
-  }
 
-  std::vector<std::string> args = {executable,
-                                    "--headless",
-                                    "--no-sandbox",
-                                    "--disable-gpu",
-                                    "--no-first-run",
-                                    "--disable-background-networking",
-                                    "--disable-component-update",
-                                    "--disable-sync",
-                                    // The page is made over the pipe; an initial one would only
-                                    // cost a renderer at start-up.
-                                    "--no-startup-window",
-                                    // Its files would only be deleted again.
-                                    "--disable-gpu-shader-disk-cache",
-                                    "--remote-debugging-pipe",
-                                    "--user-data-dir=" + dir_ + "/profile"};
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
+  BrowserProcessSpec spec;
+  spec.argv = {executable,
+               "--headless",
+               "--disable-gpu",
+               "--no-first-run",
+               "--disable-background-networking",
+               "--disable-component-update",
+               "--disable-sync",
+               "--disable-extensions",
+               // The page is made over the pipe; an initial one would only cost a renderer at
+               // start-up.
+               "--no-startup-window",
+               // Its files would only be deleted again.
+               "--disable-gpu-shader-disk-cache",
+               "--remote-debugging-pipe",
+               "--user-data-dir=" + folder->user + "/profile"};
+  if (!sandboxed) spec.argv.insert(spec.argv.begin() + 1, "--no-sandbox");
 
-  std::vector<std::string> overrides = {"TMPDIR=" + scratch, "CHROME_CONFIG_HOME=" + dir_ + "/config",
-                                        "XDG_CONFIG_HOME=" + dir_ + "/config", "XDG_CACHE_HOME=" + dir_ + "/cache"};
-  std::vector<char*> envp;
+  // Scratch files, the crash database and what libraries keep in the home and configuration
+  // folders land in the session folder, so they go with it even when the browser is killed.
+  std::vector<std::string> overrides = {"TMPDIR=" + folder->user + "/tmp", "HOME=" + folder->user,
+                                        "CHROME_CONFIG_HOME=" + folder->user + "/config",
+                                        "XDG_CONFIG_HOME=" + folder->user + "/config",
+                                        "XDG_CACHE_HOME=" + folder->user + "/cache"};
+  if (account) overrides.insert(overrides.end(), {"USER=" + account->name, "LOGNAME=" + account->name});
   for (char** e = environ; *e; ++e) {
     const std::string_view entry(*e);
     const bool overridden = std::any_of(overrides.begin(), overrides.end(), [&](const std::string& o) {
       return entry.substr(0, entry.find('=') + 1) == std::string_view(o).substr(0, o.find('=') + 1);
     });
-    if (!overridden) envp.push_back(*e);
+    if (!overridden) spec.env.emplace_back(entry);
   }
-  for (auto& o : overrides) envp.push_back(o.data());
-  envp.push_back(nullptr);
+  spec.env.insert(spec.env.end(), overrides.begin(), overrides.end());
+  spec.null_fd = null.get();
+  spec.log_fd = log.get();
+  spec.commands_fd = browser_reads.get();
+  spec.replies_fd = browser_writes.get();
+  spec.account = account;
+  spec.writable = folder->user;
 
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, log.get(), 2);
-  posix_spawn_file_actions_adddup2(&actions, browser_reads.get(), 3);
-  posix_spawn_file_actions_adddup2(&actions, browser_writes.get(), 4);
-  // Whatever else the host process has open is not the browser's business.
-  posix_spawn_file_actions_addclosefrom_np(&actions, kFirstFreeFd);
-
-  // A process group of its own, so Close() can signal every helper at once; default signal
-  // handling and an empty mask whatever the host has set.
-  posix_spawnattr_t attr;
-  posix_spawnattr_init(&attr);
-  sigset_t none, all;
-  sigemptyset(&none);
-  sigfillset(&all);
-  posix_spawnattr_setsigmask(&attr, &none);
-  posix_spawnattr_setsigdefault(&attr, &all);
-  posix_spawnattr_setpgroup(&attr, 0);
-  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-
-  pid_t pid = -1;
-  const int rc = posix_spawn(&pid, executable.c_str(), &actions, &attr, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attr);
-  if (rc != 0) {
-    *error = "cannot start " + executable + ": " + ErrnoText(rc);
-    return false;
-  }
-  pid_ = pid;
+  pid_ = StartBrowserProcess(spec, error);
+  if (pid_ < 0) return false;
   pipe_ = std::make_unique<DevToolsPipe>(we_write.release(), we_read.release());
   return true;
 }
@@ -326,16 +324,23 @@ std::string ChromiumSession::StartFailure(const std::string& step) const {
 bool ChromiumSession::OpenPage(std::string* error) {
   // The first command also waits for the browser to come up.
   const auto created = pipe_->Call("Target.createTarget", {{"url", "about:blank"}}, "", kStartTimeout);
-  const std::string target = StringField(ResultOf(created), "targetId");
-  if (target.empty()) {
+  target_id_ = StringField(ResultOf(created), "targetId");
+  if (target_id_.empty()) {
     *error = created ? "Target.createTarget failed: " + ErrorOf(created) : StartFailure("Target.createTarget");
     return false;
   }
   const auto attached =
-      pipe_->Call("Target.attachToTarget", {{"targetId", target}, {"flatten", true}}, "", kCommandTimeout);
+      pipe_->Call("Target.attachToTarget", {{"targetId", target_id_}, {"flatten", true}}, "", kCommandTimeout);
   session_id_ = StringField(ResultOf(attached), "sessionId");
   if (session_id_.empty()) {
     *error = attached ? "Target.attachToTarget failed: " + ErrorOf(attached) : StartFailure("Target.attachToTarget");
+    return false;
+  }
+  // Headless Chromium saves what a page hands it as a download in ~/Downloads unless told not to.
+  const auto denied = pipe_->Call("Browser.setDownloadBehavior", {{"behavior", "deny"}}, "", kCommandTimeout);
+  if (!ResultOf(denied)) {
+    *error = denied ? "Browser.setDownloadBehavior failed: " + ErrorOf(denied)
+                    : StartFailure("Browser.setDownloadBehavior");
     return false;
   }
   return true;
@@ -344,11 +349,21 @@ bool ChromiumSession::OpenPage(std::string* error) {
 bool ChromiumSession::Navigate(const std::string& url) {
   if (!IsOpen() || url.empty()) return false;
   if (pending_navigation_ != 0) pipe_->Forget(pending_navigation_);
+  // A local page that a browser running as another account may not read goes to it as a copy
+  // this process made: the caller may read where that account may not.
+  std::string target = url;
+  if (account_) {
+    const std::string path = LocalPathOf(url);
+    if (!path.empty() && !AccountCanRead(*account_, path)) {
+      if (std::string copy = CopyLocalPage(url, dir_ + "/pages"); !copy.empty()) target = std::move(copy);
+    }
+  }
   // The answer comes once the new document commits or the navigation fails, which for a slow
   // server can be long after this returns.
-  pending_navigation_ = pipe_->Send("Page.navigate", {{"url", url}}, session_id_, kCommandTimeout);
+  pending_navigation_ = pipe_->Send("Page.navigate", {{"url", target}}, session_id_, kCommandTimeout);
   navigated_ = true;
   navigation_failed_ = pending_navigation_ == 0;
+  navigating_to_web_ = IsWebAddress(url);
   return pending_navigation_ != 0;
 }
 
@@ -358,6 +373,7 @@ void ChromiumSession::SettleNavigation() {
   if (!answer && !pipe_->broken()) return;  // still on its way
   pipe_->Forget(pending_navigation_);
   pending_navigation_ = 0;
+  on_web_ = navigating_to_web_;
   // An error page stands in for a document that never came; it is not the page asked for.
   const json* result = ResultOf(answer);
   navigation_failed_ = !result || !StringField(result, "errorText").empty();
@@ -372,11 +388,26 @@ ReadyState ChromiumSession::GetReadyState() {
                               kReadyStateTimeout);
   if (!response) return pipe_->broken() ? ReadyState::Uninitialized : ReadyState::Loading;
   const auto state = ValueOf(std::move(response));
-  return state ? ParseReadyState(*state) : ReadyState::Uninitialized;
+  const ReadyState parsed = state ? ParseReadyState(*state) : ReadyState::Uninitialized;
+  return parsed == ReadyState::Loading || !ShowsLocalDocument() ? parsed : ReadyState::Uninitialized;
+}
+
+bool ChromiumSession::ShowsLocalDocument() {
+  if (!on_web_) return false;
+  // Asked of the browser, not the page: a page's script cannot make it say otherwise.
+  const auto answer = pipe_->Call("Target.getTargetInfo", {{"targetId", target_id_}}, "", kCommandTimeout);
+  const json* result = ResultOf(answer);
+  const json* info = nullptr;
+  if (result) {
+    const auto it = result->find("targetInfo");
+    if (it != result->end() && it->is_object()) info = &*it;
+  }
+  const std::string url = StringField(info, "url");
+  return url.empty() || IsLocalAddress(url);
 }
 
 std::optional<std::string> ChromiumSession::ContentType() {
-  if (!IsOpen()) return std::nullopt;
+  if (!IsOpen() || ShowsLocalDocument()) return std::nullopt;
   auto value =
       ValueOf(pipe_->Call("Runtime.evaluate", EvaluateParams("document.contentType"), session_id_, kCommandTimeout));
   if (!value || !value->is_string()) return std::nullopt;
@@ -384,7 +415,7 @@ std::optional<std::string> ChromiumSession::ContentType() {
 }
 
 std::optional<std::vector<Link>> ChromiumSession::GetLinks() {
-  if (!IsOpen()) return std::nullopt;
+  if (!IsOpen() || ShowsLocalDocument()) return std::nullopt;
   const auto value =
       ValueOf(pipe_->Call("Runtime.evaluate", EvaluateParams(kLinksScript), session_id_, kCommandTimeout));
   if (!value || !value->is_string()) return std::nullopt;
@@ -412,10 +443,11 @@ void ChromiumSession::Close() {
     pid_ = -1;
   }
   pipe_.reset();
+  target_id_.clear();
   session_id_.clear();
   pending_navigation_ = 0;
   if (!dir_.empty()) {
-    RemoveTree(dir_);
+    RemoveFolder(dir_);
     dir_.clear();
   }
 }

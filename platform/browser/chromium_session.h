@@ -9,6 +9,8 @@
 
 #include <sys/types.h>
 
+#include "browser/sandbox_settings.h"
+
 namespace browser {
 
 class DevToolsPipe;
@@ -36,7 +38,9 @@ class ChromiumSession {
   static bool IsInstalled(const std::string& executable);
 
   // nullptr, with a one-line *error, when the browser is missing or does not come up; nothing is
-  // left behind then.
+  // left behind then. The browser runs with its sandbox; when this process is root, as the
+  // account of BrowserAccount(). Only when that start fails, or PALISADE_BROWSER_SANDBOX is off,
+  // is it started without, as this process, and WithoutSandbox() says why.
   static std::unique_ptr<ChromiumSession> Start(std::string* error,
                                                 const std::string& executable = DefaultExecutable());
 
@@ -62,24 +66,33 @@ class ChromiumSession {
   static std::optional<std::vector<Link>> ParseLinks(std::u16string_view packed);
 
   bool IsOpen() const { return pid_ > 0; }
+  // Why the browser runs without its sandbox, in one line; empty when it runs with it.
+  const std::string& WithoutSandbox() const { return without_sandbox_; }
 
   // Ends every process of the browser, reaps it and deletes the profile folder. Idempotent.
   void Close();
 
  private:
   ChromiumSession() = default;
-  bool Launch(const std::string& executable, std::string* error);
+  static std::unique_ptr<ChromiumSession> TryStart(const std::string& executable, bool sandboxed, std::string* error);
+  bool Launch(const std::string& executable, bool sandboxed, const Account* account, std::string* error);
   bool OpenPage(std::string* error);
   std::string StartFailure(const std::string& step) const;
   void SettleNavigation();
+  bool ShowsLocalDocument();
 
   pid_t pid_ = -1;  // also the id of the browser's process group
   std::string dir_;
   std::unique_ptr<DevToolsPipe> pipe_;
+  std::string target_id_;
   std::string session_id_;
+  std::string without_sandbox_;
   int pending_navigation_ = 0;
   bool navigated_ = false;
   bool navigation_failed_ = false;
+  bool navigating_to_web_ = false;
+  bool on_web_ = false;  // the last settled navigation asked for an http(s) page
+  std::optional<Account> account_;  // the account the browser runs as, when not this process's
 };
 
 }  // namespace browser

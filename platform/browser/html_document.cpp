@@ -29,13 +29,13 @@ long long PositionOf(const VARIANT& value) noexcept {
 }  // namespace
 
 HRESULT HtmlDocument::get_links(IHTMLElementCollection** p) noexcept {
-  if (p == nullptr) return E_POINTER;
-  *p = nullptr;
-  return win32::ComBoundary([&]() -> HRESULT {
+  return win32::RunMethod(kDocumentSource, [&]() -> HRESULT {
+    if (p == nullptr) return E_POINTER;
+    *p = nullptr;
     ChromiumSession* session = connection_->session();
-    if (session == nullptr) return kDisconnected;
+    if (session == nullptr) return Disconnected(kDocumentSource);
     auto links = session->GetLinks();
-    if (!links) return E_FAIL;
+    if (!links) return kDocumentSource.Fail(E_FAIL, "the browser did not list the document's links");
     return LinkCollection::Create(IidOf<IHTMLElementCollection>(), reinterpret_cast<void**>(p), std::move(*links));
   });
 }
@@ -45,20 +45,22 @@ void* HtmlDocument::QueryExtra(REFIID riid) noexcept {
 }
 
 HRESULT LinkCollection::get_length(LONG* p) noexcept {
-  if (p == nullptr) return E_POINTER;
-  *p = static_cast<LONG>(links_.size());
-  return S_OK;
+  return win32::RunMethod(kLinksSource, [&] {
+    if (p == nullptr) return E_POINTER;
+    *p = static_cast<LONG>(links_.size());
+    return S_OK;
+  });
 }
 
 HRESULT LinkCollection::item(VARIANT name, VARIANT, IDispatch** pdisp) noexcept {
-  if (pdisp == nullptr) return E_POINTER;
-  *pdisp = nullptr;
-  const long long position = PositionOf(name);
-  if (position < 0) return E_INVALIDARG;
-  if (static_cast<unsigned long long>(position) >= links_.size()) return S_OK;
-  void** out = reinterpret_cast<void**>(pdisp);
-  return win32::ComBoundary([&] {
-    Link link = links_[static_cast<std::size_t>(position)];  // copied here, where a failure is caught
+  return win32::RunMethod(kLinksSource, [&]() -> HRESULT {
+    if (pdisp == nullptr) return E_POINTER;
+    *pdisp = nullptr;
+    const long long position = PositionOf(name);
+    if (position < 0) return kLinksSource.Fail(E_INVALIDARG, "the position is no integer");
+    if (static_cast<unsigned long long>(position) >= links_.size()) return S_OK;
+    void** out = reinterpret_cast<void**>(pdisp);
+    Link link = links_[static_cast<std::size_t>(position)];
     return IsArea(link.tagName) ? AreaElement::Create(IID_IDispatch, out, std::move(link))
                                 : AnchorElement::Create(IID_IDispatch, out, std::move(link));
   });

@@ -38,50 +38,52 @@ bool IsHtml(const std::string& contentType) {
   return contentType == "text/html" || contentType == "application/xhtml+xml";
 }
 
-HRESULT Disconnected() { return Fail(kDisconnected, IID_IWebBrowser2, "the browser has quit"); }
-
 }  // namespace
 
 HRESULT WebBrowser::Create(REFIID riid, void** ppv) noexcept {
-  if (ppv == nullptr) return E_POINTER;
-  *ppv = nullptr;
-  return win32::ComBoundary([&]() -> HRESULT {
+  const win32::ErrorSource source{&riid, kProgId};
+  return win32::RunMethod(source, [&]() -> HRESULT {
+    if (ppv == nullptr) return E_POINTER;
+    *ppv = nullptr;
     std::string error;
     const std::string executable = ChromiumSession::DefaultExecutable();
     auto session = ChromiumSession::Start(&error, executable);
     if (!session) {
       const bool missing = !ChromiumSession::IsInstalled(executable);
-      return Fail(missing ? HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) : kServerExecFailure, riid, error);
+      return source.Fail(missing ? HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) : CO_E_SERVER_EXEC_FAILURE, error);
     }
-    return ComObject::Create(riid, ppv, std::make_shared<Connection>(std::move(session)));
+    const std::string withoutSandbox = session->WithoutSandbox();
+    const HRESULT hr = ComObject::Create(riid, ppv, std::make_shared<Connection>(std::move(session)));
+    // A success all the same, but the caller is told that nothing stands between the page and
+    // the account the browser runs as.
+    if (SUCCEEDED(hr) && !withoutSandbox.empty()) source.Fail(hr, withoutSandbox);
+    return hr;
   });
 }
 
 HRESULT WebBrowser::Navigate(BSTR URL, VARIANT*, VARIANT* TargetFrameName, VARIANT* PostData,
                              VARIANT* Headers) noexcept {
-  SetErrorInfo(0, nullptr);
-  return win32::ComBoundary([&]() -> HRESULT {
+  return win32::RunMethod(kBrowserSource, [&]() -> HRESULT {
     ChromiumSession* session = connection_->session();
-    if (session == nullptr) return Disconnected();
-    if (SysStringLen(URL) == 0) return Fail(E_INVALIDARG, IID_IWebBrowser2, "no address was given");
+    if (session == nullptr) return Disconnected(kBrowserSource);
+    if (SysStringLen(URL) == 0) return kBrowserSource.Fail(E_INVALIDARG, "no address was given");
     if (!IsLeftOut(TargetFrameName) || !IsLeftOut(PostData) || !IsLeftOut(Headers)) {
-      return Fail(E_INVALIDARG, IID_IWebBrowser2, "target frames, post data and headers are not supported");
+      return kBrowserSource.Fail(E_INVALIDARG, "target frames, post data and headers are not supported");
     }
     const std::string address = CompleteAddress(win32::Narrow(win32::ToView(URL), CP_UTF8));
-    if (!session->Navigate(address)) return Fail(E_FAIL, IID_IWebBrowser2, "the browser took no navigation");
+    if (!session->Navigate(address)) return kBrowserSource.Fail(E_FAIL, "the browser took no navigation");
     return S_OK;
   });
 }
 
 HRESULT WebBrowser::get_Document(IDispatch** ppDisp) noexcept {
-  SetErrorInfo(0, nullptr);
-  if (ppDisp == nullptr) return E_POINTER;
-  *ppDisp = nullptr;
-  return win32::ComBoundary([&]() -> HRESULT {
+  return win32::RunMethod(kBrowserSource, [&]() -> HRESULT {
+    if (ppDisp == nullptr) return E_POINTER;
+    *ppDisp = nullptr;
     ChromiumSession* session = connection_->session();
-    if (session == nullptr) return Disconnected();
+    if (session == nullptr) return Disconnected(kBrowserSource);
     const auto type = session->ContentType();
-    if (!type) return Fail(E_FAIL, IID_IWebBrowser2, "the browser did not describe its document");
+    if (!type) return kBrowserSource.Fail(E_FAIL, "the browser did not describe its document");
     void** out = reinterpret_cast<void**>(ppDisp);
     return IsHtml(*type) ? HtmlDocument::Create(IID_IDispatch, out, connection_)
                          : OtherDocument::Create(IID_IDispatch, out);
@@ -89,22 +91,25 @@ HRESULT WebBrowser::get_Document(IDispatch** ppDisp) noexcept {
 }
 
 HRESULT WebBrowser::Quit() noexcept {
-  connection_->Close();
-  return S_OK;
+  return win32::RunMethod(kBrowserSource, [&] {
+    connection_->Close();
+    return S_OK;
+  });
 }
 
 HRESULT WebBrowser::put_Visible(VARIANT_BOOL Value) noexcept {
-  SetErrorInfo(0, nullptr);
-  if (Value == VARIANT_FALSE) return S_OK;
-  return Fail(E_NOTIMPL, IID_IWebBrowser2, "the browser runs headless and cannot be shown");
+  return win32::RunMethod(kBrowserSource, [&] {
+    if (Value == VARIANT_FALSE) return S_OK;
+    return kBrowserSource.Fail(E_NOTIMPL, "the browser runs headless and cannot be shown");
+  });
 }
 
 HRESULT WebBrowser::get_ReadyState(READYSTATE* plReadyState) noexcept {
-  if (plReadyState == nullptr) return E_POINTER;
-  *plReadyState = READYSTATE_UNINITIALIZED;
-  return win32::ComBoundary([&]() -> HRESULT {
+  return win32::RunMethod(kBrowserSource, [&]() -> HRESULT {
+    if (plReadyState == nullptr) return E_POINTER;
+    *plReadyState = READYSTATE_UNINITIALIZED;
     ChromiumSession* session = connection_->session();
-    if (session == nullptr) return Disconnected();
+    if (session == nullptr) return Disconnected(kBrowserSource);
     *plReadyState = ToReadyState(session->GetReadyState());
     return S_OK;
   });

@@ -26,7 +26,8 @@ class Connection {
 class WebBrowser final : public win32::ComObject<WebBrowser, IWebBrowser2, ISupportErrorInfo> {
  public:
   // Starts a browser and hands out `riid` on its application object. A browser that is missing or
-  // does not start fails the creation, leaving the reason as error information.
+  // does not start fails the creation, leaving the reason as error information; one that had to
+  // start without its sandbox succeeds, leaving that as error information.
   static HRESULT Create(REFIID riid, void** ppv) noexcept;
 
   explicit WebBrowser(std::shared_ptr<Connection> connection) noexcept : connection_(std::move(connection)) {}

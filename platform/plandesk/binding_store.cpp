@@ -8,9 +8,6 @@
 namespace plandesk {
 namespace {
 
-constexpr DWORD kErrorPathNotFound = 3;
-constexpr DWORD kErrorInvalidData = 13;
-constexpr DWORD kErrorDirectory = 267;
 // A configuration of a few bindings is a few kilobytes and nests about ten deep; a file past either
 // bound is not one of ours. Both bound the file written back, whose indentation grows with depth.
 constexpr std::size_t kMaxFileBytes = std::size_t(1) << 20;
@@ -21,32 +18,24 @@ constexpr int kMaxDepth = 64;
 constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_comments | pugi::parse_declaration |
                                    pugi::parse_pi | pugi::parse_doctype | pugi::parse_fragment;
 
-// One read-merge-write at a time in this process, so that two stores never lose each other's binding.
+// One read-merge-write at a time, so that two stores never lose each other's binding: in this
+// process by the mutex, between processes by the configuration's lock.
 std::mutex g_storeMutex;
 
 StoreOutcome Failure(HRESULT hr, std::string reason) { return {hr, false, std::move(reason)}; }
 
 std::string Quoted(const std::string& path) { return "'" + path + "'"; }
 
-std::string SystemReason(const char* what, const std::string& path, const std::string& error) {
-  return std::string(what) + " " + Quoted(path) + ": " + error;
-}
-
 StoreOutcome CheckFolder(const std::string& folder) {
   hostrt::PathInfo info;
-  std::string error;
-  if (!hostrt::Examine(folder, info, error)) {
-    return Failure(E_FAIL, SystemReason("cannot examine the script folder", folder, error));
-  }
+  if (const hostrt::FileError error = hostrt::Examine(folder, info)) return Failure(E_FAIL, error.text);
   if (info.kind == hostrt::PathInfo::Kind::Missing) {
-    return Failure(HRESULT_FROM_WIN32(kErrorPathNotFound), "the script folder " + Quoted(folder) + " does not exist");
+    return Failure(HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND), "the script folder " + Quoted(folder) + " does not exist");
   }
   if (info.kind != hostrt::PathInfo::Kind::Folder) {
-    return Failure(HRESULT_FROM_WIN32(kErrorDirectory), "the script folder " + Quoted(folder) + " is not a folder");
+    return Failure(HRESULT_FROM_WIN32(ERROR_DIRECTORY), "the script folder " + Quoted(folder) + " is not a folder");
   }
-  if (!hostrt::CanCreateFilesIn(folder, error)) {
-    return Failure(E_ACCESSDENIED, SystemReason("cannot write in the script folder", folder, error));
-  }
+  if (const hostrt::FileError error = hostrt::CanCreateFilesIn(folder)) return Failure(E_ACCESSDENIED, error.text);
   return {};
 }
 
@@ -93,17 +82,15 @@ bool NestsTooDeep(const pugi::xml_document& document) {
 // Loads an existing configuration into `document`; `exists` false when there is none.
 StoreOutcome LoadExisting(const std::string& path, pugi::xml_document& document, bool& exists) {
   exists = false;
-  hostrt::PathInfo info;
-  std::string contents, error;
-  if (!hostrt::Examine(path, info, error)) {
-    return Failure(E_FAIL, SystemReason("cannot examine the configuration", path, error));
-  }
-  if (info.kind == hostrt::PathInfo::Kind::Missing) return {};
-  if (info.kind != hostrt::PathInfo::Kind::File) {
+  hostrt::ExistingFile file;
+  const hostrt::FileError error = hostrt::ReadExistingFile(path, kMaxFileBytes, file);
+  if (error.kind == hostrt::FileError::Kind::NotAFile) {
     return Failure(E_ACCESSDENIED, "the configuration " + Quoted(path) + " is not a regular file");
   }
+  if (error) return Failure(E_FAIL, error.text);
+  if (!file.present) return {};
   exists = true;
-  if (!hostrt::ReadWholeFile(path, contents, error, kMaxFileBytes)) return Failure(E_FAIL, error);
+  const std::string& contents = file.text;
   // pugixml ends a document at a NUL byte, which XML never holds: refuse it rather than read less.
   pugi::xml_parse_result parsed;
   if (contents.find('\0') != std::string::npos) {
@@ -113,17 +100,17 @@ StoreOutcome LoadExisting(const std::string& path, pugi::xml_document& document,
     parsed = document.load_buffer(contents.data(), contents.size(), kParseOptions);
   }
   if (!parsed) {
-    return Failure(HRESULT_FROM_WIN32(kErrorInvalidData),
+    return Failure(HRESULT_FROM_WIN32(ERROR_INVALID_DATA),
                    "the configuration " + Quoted(path) + " is not well-formed XML (" + parsed.description() +
                        " at byte " + std::to_string(parsed.offset) + "); it was left as it is");
   }
   if (NestsTooDeep(document)) {
-    return Failure(HRESULT_FROM_WIN32(kErrorInvalidData),
+    return Failure(HRESULT_FROM_WIN32(ERROR_INVALID_DATA),
                    "the configuration " + Quoted(path) + " nests elements more than " + std::to_string(kMaxDepth) +
                        " deep, which no configuration does; it was left as it is");
   }
   if (!HasWellFormedTopLevel(document)) {
-    return Failure(HRESULT_FROM_WIN32(kErrorInvalidData),
+    return Failure(HRESULT_FROM_WIN32(ERROR_INVALID_DATA),
                    "the configuration " + Quoted(path) +
                        " is not well-formed XML (text or a second element beside the root); it was left as it is");
   }
@@ -140,6 +127,10 @@ StoreOutcome StoreBinding(win32::OleStringView scriptFolder, win32::OleStringVie
   const std::string path = hostrt::JoinPath(folder, SafeFileName(serviceName));
 
   std::lock_guard<std::mutex> lock(g_storeMutex);
+  hostrt::FileLock fileLock;
+  if (const hostrt::FileError error = fileLock.Acquire(path)) {
+    return Failure(error.kind == hostrt::FileError::Kind::Denied ? E_ACCESSDENIED : E_FAIL, error.text);
+  }
   pugi::xml_document document;
   bool exists = false;
   if (StoreOutcome loaded = LoadExisting(path, document, exists); FAILED(loaded.hr)) return loaded;
@@ -147,11 +138,11 @@ StoreOutcome StoreBinding(win32::OleStringView scriptFolder, win32::OleStringVie
 
   std::string error;
   if (!PutBinding(document, port, values, error)) {
-    return Failure(HRESULT_FROM_WIN32(kErrorInvalidData),
+    return Failure(HRESULT_FROM_WIN32(ERROR_INVALID_DATA),
                    "the file " + Quoted(path) + " is not a configuration (" + error + "); it was left as it is");
   }
-  if (!hostrt::ReplaceFileAtomically(path, RenderDocument(document), kConfigurationFileMode, error)) {
-    return Failure(E_FAIL, error);
+  if (const hostrt::FileError written = hostrt::ReplaceFileAtomically(path, RenderDocument(document), kConfigurationFileMode)) {
+    return Failure(E_FAIL, written.text);
   }
   return {S_OK, true, {}};
 }

@@ -2,22 +2,12 @@
 #include "settings_object.h"
 #include "utilities_object.h"
 
-#if defined(_WIN32)
-#define PLANDESK_EXPORT __declspec(dllexport)
-#else
-#define PLANDESK_EXPORT __attribute__((visibility("default")))
-#endif
+#include "win32/inproc_server.h"
 
-extern "C" PLANDESK_EXPORT HRESULT STDMETHODCALLTYPE DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
-  return win32::ComBoundary([&]() -> HRESULT {
-    if (ppv == nullptr) return E_POINTER;
-    *ppv = nullptr;
-    if (clsid == PlanDesk::CLSID_SilverlightPalisades) {
-      return win32::ClassFactory<plandesk::ConfigurationUtilities>::Create(riid, ppv);
-    }
-    if (clsid == PlanDesk::CLSID_SilverlightConfigurationSettings) {
-      return win32::ClassFactory<plandesk::ConfigurationSettings>::Create(riid, ppv);
-    }
-    return CLASS_E_CLASSNOTAVAILABLE;
-  });
+extern "C" WIN32_SERVER_EXPORT HRESULT STDMETHODCALLTYPE DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
+  static constexpr win32::ServedClass kClasses[] = {
+      win32::Served<plandesk::ConfigurationUtilities>(PlanDesk::CLSID_SilverlightPalisades),
+      win32::Served<plandesk::ConfigurationSettings>(PlanDesk::CLSID_SilverlightConfigurationSettings),
+  };
+  return win32::ServeClassObject(kClasses, clsid, riid, ppv);
 }

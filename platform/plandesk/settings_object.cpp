@@ -4,17 +4,13 @@
 
 namespace plandesk {
 
-HRESULT ConfigurationSettings::InterfaceSupportsErrorInfo(REFIID riid) {
+HRESULT ConfigurationSettings::InterfaceSupportsErrorInfo(REFIID riid) noexcept {
   return riid == PlanDesk::IID_IPersistSilverlightConfigurationSettings ? S_OK : S_FALSE;
 }
 
 HRESULT ConfigurationSettings::Get(Field field, BSTR* value) noexcept {
-  return win32::ComBoundary([&]() -> HRESULT {
-    if (value == nullptr) {
-      return win32::ReportError(E_POINTER, PlanDesk::IID_IPersistSilverlightConfigurationSettings,
-                                PlanDesk::kProgIdSilverlightConfigurationSettings,
-                                OLESTR("no place for the value was given"));
-    }
+  return win32::RunMethod(kSource, [&]() -> HRESULT {
+    if (value == nullptr) return kSource.Fail(E_POINTER, "no place for the value was given");
     *value = nullptr;
     *value = win32::Bstr(values_[field]).Detach();
     return S_OK;
@@ -22,7 +18,7 @@ HRESULT ConfigurationSettings::Get(Field field, BSTR* value) noexcept {
 }
 
 HRESULT ConfigurationSettings::Put(Field field, BSTR value) noexcept {
-  return win32::ComBoundary([&] {
+  return win32::RunMethod(kSource, [&] {
     values_[field] = win32::ToView(value);
     return S_OK;
   });

@@ -2,8 +2,8 @@
 // they were set until the object is released.
 #pragma once
 
-#include "palisade/serviceconfig/plandesk_interfaces.h"
-#include "win32/com_object.h"
+#include "contracts/plandesk_interfaces.h"
+#include "win32/com_method.h"
 
 #include <string>
 
@@ -13,26 +13,28 @@ class ConfigurationSettings final
     : public win32::ComObject<ConfigurationSettings, PlanDesk::IPersistSilverlightConfigurationSettings,
                               ISupportErrorInfo> {
  public:
-  HRESULT STDMETHODCALLTYPE raw_get_MessageEncoding(BSTR* value) override { return Get(kMessageEncoding, value); }
-  HRESULT STDMETHODCALLTYPE raw_put_MessageEncoding(BSTR value) override { return Put(kMessageEncoding, value); }
-  HRESULT STDMETHODCALLTYPE raw_get_Transport(BSTR* value) override { return Get(kTransport, value); }
-  HRESULT STDMETHODCALLTYPE raw_put_Transport(BSTR value) override { return Put(kTransport, value); }
-  HRESULT STDMETHODCALLTYPE raw_get_AddressingVersion(BSTR* value) override { return Get(kAddressingVersion, value); }
-  HRESULT STDMETHODCALLTYPE raw_put_AddressingVersion(BSTR value) override { return Put(kAddressingVersion, value); }
-  HRESULT STDMETHODCALLTYPE raw_Reserved13() override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE raw_Reserved14() override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE raw_get_AuthenticationMode(BSTR* value) override { return Get(kAuthenticationMode, value); }
-  HRESULT STDMETHODCALLTYPE raw_put_AuthenticationMode(BSTR value) override { return Put(kAuthenticationMode, value); }
-  HRESULT STDMETHODCALLTYPE raw_Reserved17() override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE raw_Reserved18() override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE raw_get_UserName(BSTR* value) override { return Get(kUserName, value); }
-  HRESULT STDMETHODCALLTYPE raw_put_UserName(BSTR value) override { return Put(kUserName, value); }
-  HRESULT STDMETHODCALLTYPE raw_get_Password(BSTR* value) override { return Get(kPassword, value); }
-  HRESULT STDMETHODCALLTYPE raw_put_Password(BSTR value) override { return Put(kPassword, value); }
+  HRESULT STDMETHODCALLTYPE get_MessageEncoding(BSTR* value) noexcept override { return Get(kMessageEncoding, value); }
+  HRESULT STDMETHODCALLTYPE put_MessageEncoding(BSTR value) noexcept override { return Put(kMessageEncoding, value); }
+  HRESULT STDMETHODCALLTYPE get_Transport(BSTR* value) noexcept override { return Get(kTransport, value); }
+  HRESULT STDMETHODCALLTYPE put_Transport(BSTR value) noexcept override { return Put(kTransport, value); }
+  HRESULT STDMETHODCALLTYPE get_AddressingVersion(BSTR* value) noexcept override { return Get(kAddressingVersion, value); }
+  HRESULT STDMETHODCALLTYPE put_AddressingVersion(BSTR value) noexcept override { return Put(kAddressingVersion, value); }
+  HRESULT STDMETHODCALLTYPE raw_Reserved13() noexcept override { return win32::NotImplemented(kSource); }
+  HRESULT STDMETHODCALLTYPE raw_Reserved14() noexcept override { return win32::NotImplemented(kSource); }
+  HRESULT STDMETHODCALLTYPE get_AuthenticationMode(BSTR* value) noexcept override { return Get(kAuthenticationMode, value); }
+  HRESULT STDMETHODCALLTYPE put_AuthenticationMode(BSTR value) noexcept override { return Put(kAuthenticationMode, value); }
+  HRESULT STDMETHODCALLTYPE raw_Reserved17() noexcept override { return win32::NotImplemented(kSource); }
+  HRESULT STDMETHODCALLTYPE raw_Reserved18() noexcept override { return win32::NotImplemented(kSource); }
+  HRESULT STDMETHODCALLTYPE get_UserName(BSTR* value) noexcept override { return Get(kUserName, value); }
+  HRESULT STDMETHODCALLTYPE put_UserName(BSTR value) noexcept override { return Put(kUserName, value); }
+  HRESULT STDMETHODCALLTYPE get_Password(BSTR* value) noexcept override { return Get(kPassword, value); }
+  HRESULT STDMETHODCALLTYPE put_Password(BSTR value) noexcept override { return Put(kPassword, value); }
 
-  HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) override;
+  HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) noexcept override;
 
  private:
+  static inline const win32::ErrorSource kSource{&PlanDesk::IID_IPersistSilverlightConfigurationSettings,
+                                                 PlanDesk::kProgIdSilverlightConfigurationSettings};
   enum Field { kMessageEncoding, kTransport, kAddressingVersion, kAuthenticationMode, kUserName, kPassword, kFields };
 
   HRESULT Get(Field field, BSTR* value) noexcept;

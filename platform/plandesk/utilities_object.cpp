@@ -15,18 +15,15 @@ struct SettingsField {
 };
 
 constexpr SettingsField kSettingsFields[] = {
-    {"message encoding", &Settings::raw_get_MessageEncoding, &BindingValues::messageEncoding},
-    {"transport", &Settings::raw_get_Transport, &BindingValues::transport},
-    {"addressing version", &Settings::raw_get_AddressingVersion, &BindingValues::addressingVersion},
-    {"authentication mode", &Settings::raw_get_AuthenticationMode, &BindingValues::authenticationMode},
-    {"user name", &Settings::raw_get_UserName, &BindingValues::userName},
-    {"password", &Settings::raw_get_Password, &BindingValues::password},
+    {"message encoding", &Settings::get_MessageEncoding, &BindingValues::messageEncoding},
+    {"transport", &Settings::get_Transport, &BindingValues::transport},
+    {"addressing version", &Settings::get_AddressingVersion, &BindingValues::addressingVersion},
+    {"authentication mode", &Settings::get_AuthenticationMode, &BindingValues::authenticationMode},
+    {"user name", &Settings::get_UserName, &BindingValues::userName},
+    {"password", &Settings::get_Password, &BindingValues::password},
 };
 
-HRESULT Fail(HRESULT hr, const std::string& reason) {
-  return win32::ReportError(hr, PlanDesk::IID_IPersistSilverlightPalisades, PlanDesk::kProgIdSilverlightPalisades,
-                            win32::Widen(reason, CP_UTF8));
-}
+const win32::ErrorSource kSource{&PlanDesk::IID_IPersistSilverlightPalisades, PlanDesk::kProgIdSilverlightPalisades};
 
 // XML 1.0 has no way to write these, not even as character references.
 bool XmlCanCarry(win32::OleStringView text) {
@@ -39,7 +36,7 @@ bool XmlCanCarry(win32::OleStringView text) {
 
 HRESULT ToXmlText(win32::OleStringView text, const char* what, std::string& utf8) {
   if (!XmlCanCarry(text)) {
-    return Fail(E_INVALIDARG, std::string("the ") + what + " holds a control character that XML cannot carry");
+    return kSource.Fail(E_INVALIDARG, std::string("the ") + what + " holds a control character that XML cannot carry");
   }
   utf8 = win32::Narrow(text, CP_UTF8);
   return S_OK;
@@ -50,7 +47,7 @@ HRESULT ReadSettings(Settings* settings, BindingValues& values) {
   for (const SettingsField& field : kSettingsFields) {
     win32::Bstr text;
     if (const HRESULT hr = (settings->*field.get)(text.out()); FAILED(hr)) {
-      return Fail(hr, std::string("the settings object did not give its ") + field.name);
+      return kSource.Fail(hr, std::string("the settings object did not give its ") + field.name);
     }
     if (const HRESULT hr = ToXmlText(text.view(), field.name, values.*field.member); FAILED(hr)) return hr;
   }
@@ -59,19 +56,17 @@ HRESULT ReadSettings(Settings* settings, BindingValues& values) {
 
 }  // namespace
 
-HRESULT ConfigurationUtilities::InterfaceSupportsErrorInfo(REFIID riid) {
+HRESULT ConfigurationUtilities::InterfaceSupportsErrorInfo(REFIID riid) noexcept {
   return riid == PlanDesk::IID_IPersistSilverlightPalisades ? S_OK : S_FALSE;
 }
 
 HRESULT ConfigurationUtilities::raw_StoreConfigurationToFile(Settings* ConfigurationSettings, BSTR serviceName,
                                                              BSTR scriptPath, VARIANT_BOOL createIfMissing,
-                                                             BSTR portName, VARIANT_BOOL* result) {
-  // A caller that looks for error information after a failure must not find an older call's.
-  SetErrorInfo(0, nullptr);
-  return win32::ComBoundary([&]() -> HRESULT {
-    if (result == nullptr) return Fail(E_POINTER, "no place for the result was given");
+                                                             BSTR portName, VARIANT_BOOL* result) noexcept {
+  return win32::RunMethod(kSource, [&]() -> HRESULT {
+    if (result == nullptr) return kSource.Fail(E_POINTER, "no place for the result was given");
     *result = VARIANT_FALSE;
-    if (ConfigurationSettings == nullptr) return Fail(E_POINTER, "no settings object was given");
+    if (ConfigurationSettings == nullptr) return kSource.Fail(E_POINTER, "no settings object was given");
 
     BindingValues values;
     if (const HRESULT hr = ReadSettings(ConfigurationSettings, values); FAILED(hr)) return hr;
@@ -80,12 +75,12 @@ HRESULT ConfigurationUtilities::raw_StoreConfigurationToFile(Settings* Configura
     const win32::OleStringView folder = win32::ToView(scriptPath);
     // The path goes to the system as a C string: a NUL would silently name another folder.
     if (folder.find(OLESTR('\0')) != win32::OleStringView::npos) {
-      return Fail(E_INVALIDARG, "the script folder path holds a NUL character");
+      return kSource.Fail(E_INVALIDARG, "the script folder path holds a NUL character");
     }
 
     const StoreOutcome outcome =
         StoreBinding(folder, win32::ToView(serviceName), port, values, createIfMissing != 0);
-    if (FAILED(outcome.hr)) return Fail(outcome.hr, outcome.reason);
+    if (FAILED(outcome.hr)) return kSource.Fail(outcome.hr, outcome.reason);
     *result = outcome.stored ? VARIANT_TRUE : VARIANT_FALSE;
     return S_OK;
   });

@@ -2,8 +2,8 @@
 // in the configuration file of a service (binding_store.h).
 #pragma once
 
-#include "palisade/serviceconfig/plandesk_interfaces.h"
-#include "win32/com_object.h"
+#include "contracts/plandesk_interfaces.h"
+#include "win32/com_method.h"
 
 namespace plandesk {
 
@@ -13,9 +13,9 @@ class ConfigurationUtilities final
   // Every failure leaves error information with a one-line reason for this interface.
   HRESULT STDMETHODCALLTYPE raw_StoreConfigurationToFile(
       PlanDesk::IPersistSilverlightConfigurationSettings* ConfigurationSettings, BSTR serviceName, BSTR scriptPath,
-      VARIANT_BOOL createIfMissing, BSTR portName, VARIANT_BOOL* result) override;
+      VARIANT_BOOL createIfMissing, BSTR portName, VARIANT_BOOL* result) noexcept override;
 
-  HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) override;
+  HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) noexcept override;
 };
 
 }  // namespace plandesk

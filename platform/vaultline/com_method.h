@@ -1,35 +1,16 @@
-// What every COM method of the component shares: the exception boundary, error information and
-// the BSTR <-> ANSI text conversions.
+// The component's property accessors and its BSTR <-> ANSI text conversions, under the shared
+// COM-method policy (win32/com_method.h). Reasons and texts are in the ANSI code page.
 #pragma once
 
-#include "win32/com_object.h"
+#include "win32/com_method.h"
 
 #include <string>
 #include <string_view>
-#include <utility>
 
 namespace vaultline {
 
-// The interface and class a failure is reported for.
-struct ErrorSource {
-  const IID* iid;
-  const char* progId;
-
-  // Leaves `reason` (one line, ANSI) as the thread's error information; returns `hr`.
-  HRESULT Fail(HRESULT hr, std::string_view reason) const noexcept;
-  // Keeps error information the body left; otherwise leaves a reason derived from `hr`.
-  void EnsureReported(HRESULT hr) const noexcept;
-};
-
-// Runs a method body: nothing is thrown past it, stale error information of earlier calls is
-// cleared, and every failure leaves error information behind.
-template <class Body>
-HRESULT RunMethod(const ErrorSource& source, Body&& body) noexcept {
-  SetErrorInfo(0, nullptr);
-  const HRESULT hr = win32::ComBoundary(std::forward<Body>(body));
-  if (FAILED(hr)) source.EnsureReported(hr);
-  return hr;
-}
+using win32::ErrorSource;
+using win32::RunMethod;
 
 // The text of a BSTR in the ANSI code page (NULL is empty); characters it lacks become '?'.
 std::string FromBstr(BSTR text);
@@ -56,3 +37,19 @@ HRESULT PutScalar(const ErrorSource& source, T& value, T newValue) noexcept {
 }
 
 }  // namespace vaultline
+
+// A property of a class's interface: its get and put over `member`, failures reported for `source`.
+#define VAULTLINE_TEXT_PROPERTY(Name, source, member)                                           \
+  HRESULT STDMETHODCALLTYPE get_##Name(BSTR* out) noexcept override {                          \
+    return ::vaultline::GetText(source, member, out);                                          \
+  }                                                                                             \
+  HRESULT STDMETHODCALLTYPE put_##Name(BSTR value) noexcept override {                         \
+    return ::vaultline::PutText(source, member, value);                                        \
+  }
+#define VAULTLINE_SCALAR_PROPERTY(Name, Type, source, member)                                   \
+  HRESULT STDMETHODCALLTYPE get_##Name(Type* out) noexcept override {                          \
+    return ::vaultline::GetScalar(source, member, out);                                        \
+  }                                                                                             \
+  HRESULT STDMETHODCALLTYPE put_##Name(Type value) noexcept override {                         \
+    return ::vaultline::PutScalar(source, member, value);                                      \
+  }

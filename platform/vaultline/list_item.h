@@ -20,9 +20,9 @@ using Vaultline::IPersistSilverlightListItem;
 using Vaultline::IPersistSilverlightListItemRO;
 
 inline const ErrorSource kItemSource{&Vaultline::IID_IPersistSilverlightListItemRO,
-                                     Vaultline::kSilverlightListItemROProgId};
+                                     Vaultline::kProgIdSilverlightListItemRO, CP_ACP};
 inline const ErrorSource kSettingsSource{&Vaultline::IID_IPersistSilverlightConnectionSettings,
-                                         Vaultline::kSilverlightListItemROProgId};
+                                         Vaultline::kProgIdSilverlightListItemRO, CP_ACP};
 
 class ConnectionSettings;
 
@@ -39,32 +39,11 @@ class ListItem final : public win32::ComObject<ListItem, IPersistSilverlightList
   ItemValues& values() noexcept { return values_; }
   const ItemValues& values() const noexcept { return values_; }
 
-  HRESULT STDMETHODCALLTYPE get_ItemFlag(VARIANT_BOOL* out) noexcept override {
-    return GetScalar(kItemSource, values_.itemFlag, out);
-  }
-  HRESULT STDMETHODCALLTYPE put_ItemFlag(VARIANT_BOOL value) noexcept override {
-    return PutScalar(kItemSource, values_.itemFlag, value);
-  }
-  HRESULT STDMETHODCALLTYPE get_WsdlUrl(BSTR* out) noexcept override { return GetText(kItemSource, values_.wsdlUrl, out); }
-  HRESULT STDMETHODCALLTYPE put_WsdlUrl(BSTR value) noexcept override {
-    return PutText(kItemSource, values_.wsdlUrl, value);
-  }
-  HRESULT STDMETHODCALLTYPE get_ItemName(BSTR* out) noexcept override {
-    return GetText(kItemSource, values_.itemName, out);
-  }
-  HRESULT STDMETHODCALLTYPE put_ItemName(BSTR value) noexcept override {
-    return PutText(kItemSource, values_.itemName, value);
-  }
-  HRESULT STDMETHODCALLTYPE get_ItemKey(BSTR* out) noexcept override { return GetText(kItemSource, values_.itemKey, out); }
-  HRESULT STDMETHODCALLTYPE put_ItemKey(BSTR value) noexcept override {
-    return PutText(kItemSource, values_.itemKey, value);
-  }
-  HRESULT STDMETHODCALLTYPE get_ItemText(BSTR* out) noexcept override {
-    return GetText(kItemSource, values_.itemText, out);
-  }
-  HRESULT STDMETHODCALLTYPE put_ItemText(BSTR value) noexcept override {
-    return PutText(kItemSource, values_.itemText, value);
-  }
+  VAULTLINE_SCALAR_PROPERTY(ItemFlag, VARIANT_BOOL, kItemSource, values_.itemFlag)
+  VAULTLINE_TEXT_PROPERTY(WsdlUrl, kItemSource, values_.wsdlUrl)
+  VAULTLINE_TEXT_PROPERTY(ItemName, kItemSource, values_.itemName)
+  VAULTLINE_TEXT_PROPERTY(ItemKey, kItemSource, values_.itemKey)
+  VAULTLINE_TEXT_PROPERTY(ItemText, kItemSource, values_.itemText)
   HRESULT STDMETHODCALLTYPE get_ConnectionSettings(IPersistSilverlightConnectionSettings** out) noexcept override;
 
   HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) noexcept override;
@@ -85,62 +64,17 @@ class ConnectionSettings final
   explicit ConnectionSettings(ListItem* owner) noexcept : owner_(owner) {}
   ~ConnectionSettings();
 
-  HRESULT STDMETHODCALLTYPE raw_Reserved7() noexcept override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE raw_Reserved8() noexcept override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE get_ConnectionFlag1(VARIANT_BOOL* out) noexcept override {
-    return GetScalar(kSettingsSource, values().connectionFlag1, out);
-  }
-  HRESULT STDMETHODCALLTYPE put_ConnectionFlag1(VARIANT_BOOL value) noexcept override {
-    return PutScalar(kSettingsSource, values().connectionFlag1, value);
-  }
-  HRESULT STDMETHODCALLTYPE get_ConnectionText1(BSTR* out) noexcept override {
-    return GetText(kSettingsSource, values().connectionText1, out);
-  }
-  HRESULT STDMETHODCALLTYPE put_ConnectionText1(BSTR value) noexcept override {
-    return PutText(kSettingsSource, values().connectionText1, value);
-  }
-  HRESULT STDMETHODCALLTYPE get_ConnectionText2(BSTR* out) noexcept override {
-    return GetText(kSettingsSource, values().connectionText2, out);
-  }
-  HRESULT STDMETHODCALLTYPE put_ConnectionText2(BSTR value) noexcept override {
-    return PutText(kSettingsSource, values().connectionText2, value);
-  }
-  HRESULT STDMETHODCALLTYPE get_ConnectionFlag2(VARIANT_BOOL* out) noexcept override {
-    return GetScalar(kSettingsSource, values().connectionFlag2, out);
-  }
-  HRESULT STDMETHODCALLTYPE put_ConnectionFlag2(VARIANT_BOOL value) noexcept override {
-    return PutScalar(kSettingsSource, values().connectionFlag2, value);
-  }
-  HRESULT STDMETHODCALLTYPE get_ConnectionText3(BSTR* out) noexcept override {
-    return GetText(kSettingsSource, values().connectionText3, out);
-  }
-  HRESULT STDMETHODCALLTYPE put_ConnectionText3(BSTR value) noexcept override {
-    return PutText(kSettingsSource, values().connectionText3, value);
-  }
-  HRESULT STDMETHODCALLTYPE get_ConnectionNumber1(LONG* out) noexcept override {
-    return GetScalar(kSettingsSource, values().connectionNumber1, out);
-  }
-  HRESULT STDMETHODCALLTYPE put_ConnectionNumber1(LONG value) noexcept override {
-    return PutScalar(kSettingsSource, values().connectionNumber1, value);
-  }
-  HRESULT STDMETHODCALLTYPE get_ProxyPortStr(BSTR* out) noexcept override {
-    return GetText(kSettingsSource, values().proxyPortStr, out);
-  }
-  HRESULT STDMETHODCALLTYPE put_ProxyPortStr(BSTR value) noexcept override {
-    return PutText(kSettingsSource, values().proxyPortStr, value);
-  }
-  HRESULT STDMETHODCALLTYPE get_ConnectionText4(BSTR* out) noexcept override {
-    return GetText(kSettingsSource, values().connectionText4, out);
-  }
-  HRESULT STDMETHODCALLTYPE put_ConnectionText4(BSTR value) noexcept override {
-    return PutText(kSettingsSource, values().connectionText4, value);
-  }
-  HRESULT STDMETHODCALLTYPE get_ConnectionText5(BSTR* out) noexcept override {
-    return GetText(kSettingsSource, values().connectionText5, out);
-  }
-  HRESULT STDMETHODCALLTYPE put_ConnectionText5(BSTR value) noexcept override {
-    return PutText(kSettingsSource, values().connectionText5, value);
-  }
+  HRESULT STDMETHODCALLTYPE raw_Reserved7() noexcept override { return win32::NotImplemented(kSettingsSource); }
+  HRESULT STDMETHODCALLTYPE raw_Reserved8() noexcept override { return win32::NotImplemented(kSettingsSource); }
+  VAULTLINE_SCALAR_PROPERTY(ConnectionFlag1, VARIANT_BOOL, kSettingsSource, values().connectionFlag1)
+  VAULTLINE_TEXT_PROPERTY(ConnectionText1, kSettingsSource, values().connectionText1)
+  VAULTLINE_TEXT_PROPERTY(ConnectionText2, kSettingsSource, values().connectionText2)
+  VAULTLINE_SCALAR_PROPERTY(ConnectionFlag2, VARIANT_BOOL, kSettingsSource, values().connectionFlag2)
+  VAULTLINE_TEXT_PROPERTY(ConnectionText3, kSettingsSource, values().connectionText3)
+  VAULTLINE_SCALAR_PROPERTY(ConnectionNumber1, LONG, kSettingsSource, values().connectionNumber1)
+  VAULTLINE_TEXT_PROPERTY(ProxyPortStr, kSettingsSource, values().proxyPortStr)
+  VAULTLINE_TEXT_PROPERTY(ConnectionText4, kSettingsSource, values().connectionText4)
+  VAULTLINE_TEXT_PROPERTY(ConnectionText5, kSettingsSource, values().connectionText5)
 
   HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) noexcept override;
 

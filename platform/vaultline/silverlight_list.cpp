@@ -14,41 +14,41 @@ namespace {
 
 constexpr std::uintmax_t kMaxFileBytes = std::uintmax_t(256) << 20;
 constexpr unsigned kNewFileMode = 0644;
-constexpr HRESULT kReadFault = HRESULT_FROM_WIN32(30);      // ERROR_READ_FAULT
-constexpr HRESULT kWriteFault = HRESULT_FROM_WIN32(29);     // ERROR_WRITE_FAULT
-constexpr HRESULT kTooLarge = HRESULT_FROM_WIN32(223);      // ERROR_FILE_TOO_LARGE
-constexpr HRESULT kKeyExists = HRESULT_FROM_WIN32(183);     // ERROR_ALREADY_EXISTS
-constexpr HRESULT kKeyNotFound = HRESULT_FROM_WIN32(1168);  // ERROR_NOT_FOUND
+constexpr HRESULT kReadFault = HRESULT_FROM_WIN32(ERROR_READ_FAULT);
+constexpr HRESULT kWriteFault = HRESULT_FROM_WIN32(ERROR_WRITE_FAULT);
+constexpr HRESULT kTooLarge = HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE);
+constexpr HRESULT kKeyExists = HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS);
+constexpr HRESULT kKeyNotFound = HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
 
-// One read-merge-write at a time in this process: the lists of a process share their files, and
-// two saves that interleave would each write the file without the other's items.
+// One read-merge-write at a time: in this process by the mutex, between processes by the file's
+// lock. Two saves that interleave would each write the file without the other's items.
 std::mutex g_saveMutex;
 
-// A file as the list found it.
-struct ListFile {
-  bool present = false;
-  unsigned mode = kNewFileMode;
-  std::string text;
-};
-
-// Learns whether the file is there, and its permissions; reads its text when `withText`. A missing
-// file (or folder) is no failure.
-HRESULT ReadListFile(const std::string& path, bool withText, ListFile& file) {
-  hostrt::PathInfo info;
-  std::string error;
-  if (!hostrt::Examine(path, info, error)) return kListSource.Fail(kReadFault, "cannot read '" + path + "': " + error);
-  if (info.kind == hostrt::PathInfo::Kind::Missing) return S_OK;
-  if (info.kind != hostrt::PathInfo::Kind::File) {
-    return kListSource.Fail(kReadFault, "cannot read '" + path + "': not a regular file");
-  }
-  file.present = true;
-  file.mode = info.mode;
-  if (!withText) return S_OK;
-  if (info.size > kMaxFileBytes) {
-    return kListSource.Fail(kTooLarge, "cannot read '" + path + "': " + std::to_string(info.size) +
+// Reads the list's file; a missing file (or folder) is no failure and reads as no file.
+HRESULT ReadListFile(const std::string& path, hostrt::ExistingFile& file) {
+  const hostrt::FileError error = hostrt::ReadExistingFile(path, kMaxFileBytes, file);
+  if (!error) return S_OK;
+  if (error.kind == hostrt::FileError::Kind::TooLarge) {
+    return kListSource.Fail(kTooLarge, "cannot read '" + path + "': " + std::to_string(file.size) +
                                            " bytes, more than a list file may hold (256 MiB)");
   }
-  if (!hostrt::ReadWholeFile(path, file.text, error, kMaxFileBytes)) return kListSource.Fail(kReadFault, error);
+  if (error.kind == hostrt::FileError::Kind::NotAFile) {
+    return kListSource.Fail(kReadFault, "cannot read '" + path + "': not a regular file");
+  }
+  return kListSource.Fail(kReadFault, error.text);
+}
+
+// The permissions of the list's file, kept when it is replaced; those of a new file when there is none.
+HRESULT ModeOfListFile(const std::string& path, unsigned& mode) {
+  hostrt::PathInfo info;
+  if (const hostrt::FileError error = hostrt::Examine(path, info)) return kListSource.Fail(kReadFault, error.text);
+  if (info.kind == hostrt::PathInfo::Kind::Missing) {
+    mode = kNewFileMode;
+  } else if (info.kind == hostrt::PathInfo::Kind::File) {
+    mode = info.mode;
+  } else {
+    return kListSource.Fail(kReadFault, "cannot read '" + path + "': not a regular file");
+  }
   return S_OK;
 }
 
@@ -68,8 +68,18 @@ HRESULT SilverlightList::raw_SaveEx(BSTR aFileName, LONG aClearFileBeforeSave) n
     if (path.empty()) return kListSource.Fail(E_INVALIDARG, "SaveEx: no file name");
     const bool keepOthers = aClearFileBeforeSave == 0;
     const std::lock_guard<std::mutex> lock(g_saveMutex);
-    ListFile file;
-    if (const HRESULT hr = ReadListFile(path, keepOthers, file); FAILED(hr)) return hr;
+    hostrt::FileLock fileLock;
+    if (const hostrt::FileError error = fileLock.Acquire(path)) {
+      return kListSource.Fail(kWriteFault, "cannot save the list: " + error.text);
+    }
+    hostrt::ExistingFile file;
+    unsigned mode = kNewFileMode;
+    if (keepOthers) {
+      if (const HRESULT hr = ReadListFile(path, file); FAILED(hr)) return hr;
+      if (file.present) mode = file.mode;
+    } else if (const HRESULT hr = ModeOfListFile(path, mode); FAILED(hr)) {
+      return hr;
+    }
     // Cleared or new, the file gets the model's default line ends; else it keeps its own.
     ini::Document doc = keepOthers ? ini::Document::Parse(file.text) : ini::Document();
     std::vector<ItemToWrite> items;
@@ -77,9 +87,8 @@ HRESULT SilverlightList::raw_SaveEx(BSTR aFileName, LONG aClearFileBeforeSave) n
     for (const Entry& entry : entries_) items.push_back({&entry.key, &entry.item->values()});
     WriteListSections(doc, doc.lineEnd(), items);
     const std::string text = doc.Serialize();  // with the file's byte-order mark, if it had one
-    std::string error;
-    if (!hostrt::ReplaceFileAtomically(path, text, file.mode, error)) {
-      return kListSource.Fail(kWriteFault, "cannot save the list: " + error);
+    if (const hostrt::FileError error = hostrt::ReplaceFileAtomically(path, text, mode)) {
+      return kListSource.Fail(kWriteFault, "cannot save the list: " + error.text);
     }
     return S_OK;
   });
@@ -89,8 +98,8 @@ HRESULT SilverlightList::raw_Load(BSTR aFileName) noexcept {
   return RunMethod(kListSource, [&] {
     const std::string path = PathOf(aFileName);
     if (path.empty()) return kListSource.Fail(E_INVALIDARG, "Load: no file name");
-    ListFile file;
-    if (const HRESULT hr = ReadListFile(path, true, file); FAILED(hr)) return hr;
+    hostrt::ExistingFile file;
+    if (const HRESULT hr = ReadListFile(path, file); FAILED(hr)) return hr;
     std::vector<Entry> entries;
     std::unordered_map<std::string, std::size_t> index;
     if (file.present) {

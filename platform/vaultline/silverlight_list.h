@@ -35,12 +35,12 @@ namespace vaultline {
 
 using Vaultline::IPersistSilverlightList;
 
-inline const ErrorSource kListSource{&Vaultline::IID_IPersistSilverlightList, Vaultline::kSilverlightListProgId};
+inline const ErrorSource kListSource{&Vaultline::IID_IPersistSilverlightList, Vaultline::kProgIdSilverlightList, CP_ACP};
 
 class SilverlightList final : public win32::ComObject<SilverlightList, IPersistSilverlightList, ISupportErrorInfo> {
  public:
   HRESULT STDMETHODCALLTYPE raw_SaveEx(BSTR aFileName, LONG aClearFileBeforeSave) noexcept override;
-  HRESULT STDMETHODCALLTYPE raw_Reserved8() noexcept override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE raw_Reserved8() noexcept override { return win32::NotImplemented(kListSource); }
   HRESULT STDMETHODCALLTYPE raw_Load(BSTR aFileName) noexcept override;
   HRESULT STDMETHODCALLTYPE raw_GetItemByKey(BSTR aKey, IPersistSilverlightListItem** out) noexcept override;
   HRESULT STDMETHODCALLTYPE raw_AddItemByKey(BSTR aKey, IPersistSilverlightListItemRO* aItemObject) noexcept override;

@@ -49,6 +49,21 @@ int ProcessesMentioning(const std::string& text) {
   return count;
 }
 
+std::vector<ProcessSeen> ProcessesSeenMentioning(const std::string& text) {
+  std::vector<ProcessSeen> seen;
+  ForEachProcess([&](const fs::path& process) {
+    const std::string cmdline = ReadAll(process / "cmdline");
+    if (cmdline.find(text) == std::string::npos) return;
+    ProcessSeen one{std::stoi(process.filename().string()), -1, {}};
+    std::istringstream args(cmdline);
+    for (std::string arg; std::getline(args, arg, '\0');) one.args.push_back(arg);
+    const std::string status = ReadAll(process / "status");
+    if (const auto uid = status.find("\nUid:\t"); uid != std::string::npos) one.uid = std::stol(status.substr(uid + 6));
+    seen.push_back(std::move(one));
+  });
+  return seen;
+}
+
 int ChildProcesses() {
   const std::string parent = "PPid:\t" + std::to_string(getpid()) + "\n";
   int count = 0;
@@ -74,7 +89,13 @@ ScopedEnv::~ScopedEnv() {
   }
 }
 
-BrowserScratch::BrowserScratch() : tmpdir_("TMPDIR", dir_.str().c_str()) {}
+void OpenToOthers(const TempDir& dir) {
+  fs::permissions(dir.path(), fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+}
+
+BrowserScratch::BrowserScratch() : tmpdir_("TMPDIR", dir_.str().c_str()) {
+  fs::permissions(dir_.path(), fs::perms::others_exec, fs::perm_options::add);
+}
 
 ::testing::AssertionResult BrowserScratch::LeftNothingBehind() const {
   if (const int running = ProcessesMentioning(dir_.str()); running != 0) {

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace testing_support {
 
@@ -39,11 +40,20 @@ class ScopedEnv {
 
 // Processes of the machine whose command line mentions `text`.
 int ProcessesMentioning(const std::string& text);
+struct ProcessSeen {
+  int pid;
+  long uid;  // the real one; -1 when it could not be read
+  std::vector<std::string> args;
+};
+std::vector<ProcessSeen> ProcessesSeenMentioning(const std::string& text);
 // Processes whose parent is this one.
 int ChildProcesses();
 
+// Lets other accounts read `dir`, as a browser started by root runs as one of them.
+void OpenToOthers(const TempDir& dir);
+
 // Points TMPDIR at a folder of its own for its lifetime, so that whatever a browser keeps there can
-// be found, and must be gone, afterwards.
+// be found, and must be gone, afterwards. Other accounts may pass through it.
 class BrowserScratch {
  public:
   BrowserScratch();

@@ -1,6 +1,7 @@
 // The component as the library meets it: created through COM by CLSID, walked through the
 // published interfaces, and gone without a trace after Quit or the last Release.
 #include "win32/browser.h"
+#include "win32/com_object.h"
 #include "win32/comptr.h"
 #include "win32/strings.h"
 
@@ -22,7 +23,7 @@ using testing_support::PageServer;
 using testing_support::ScopedEnv;
 using namespace std::chrono_literals;
 
-constexpr HRESULT kDisconnected = PL_HR(0x80010108);  // RPC_E_DISCONNECTED
+constexpr HRESULT kDisconnected = RPC_E_DISCONNECTED;
 
 template <class Member>
 std::size_t SlotOf(Member member) {
@@ -52,12 +53,12 @@ TEST(BrowserInterfaces, MembersSitInTheirPublishedSlots) {
   EXPECT_EQ(4u, sizeof(READYSTATE));
 }
 
-class BrowserComponent : public ComTest {
+class BrowserComponent : public ::testing::Test {
  protected:
   // Failing methods leave error information for their caller, as they should.
   void TearDown() override {
     SetErrorInfo(0, nullptr);
-    ComTest::TearDown();
+    ::testing::Test::TearDown();
   }
 
   HRESULT Create(CComPtr<IWebBrowser2>& browser) {
@@ -104,6 +105,30 @@ TEST_F(BrowserComponent, CreationFailsWithAReasonWhenTheBrowserIsMissing) {
                              IID_IWebBrowser2, reinterpret_cast<void**>(&browser)));
   EXPECT_EQ(nullptr, browser);
   EXPECT_THAT(ErrorDescription(), ::testing::HasSubstr("/nonexistent/chromium"));
+  EXPECT_TRUE(scratch_.LeftNothingBehind());
+}
+
+TEST_F(BrowserComponent, CreationSaysSoWhenTheBrowserRunsWithoutItsSandbox) {
+  SKIP_WITHOUT_BROWSER();
+  const struct {
+    const char* sandbox;  // PALISADE_BROWSER_SANDBOX
+    const char* said;     // the error information a successful creation leaves
+  } cases[] = {
+      {"", ""},
+      {"off", "the browser runs without its sandbox"},
+  };
+  for (const auto& c : cases) {
+    ScopedEnv sandbox("PALISADE_BROWSER_SANDBOX", c.sandbox);
+    win32::ReportError(E_FAIL, IID_IWebBrowser2, u"test", u"left by an earlier call");
+    CComPtr<IWebBrowser2> browser;
+    ASSERT_EQ(S_OK, Create(browser)) << c.sandbox;
+    const std::string said = ErrorDescription();
+    if (*c.said) {
+      EXPECT_THAT(said, ::testing::StartsWith(c.said));
+    } else {
+      EXPECT_EQ("", said) << "the creation cleared what an earlier call left";
+    }
+  }
   EXPECT_TRUE(scratch_.LeftNothingBehind());
 }
 

@@ -6,6 +6,7 @@
 
 #include "child_process.h"
 #include "hostrt32/hostrt32.h"
+#include "hostrt32/os_files.h"
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <functional>
@@ -32,11 +34,12 @@ constexpr int kKills = 200;
 const char kHeader[] = "POST /svc HTTP/1.1\r\nContent-Type: application/soap+xml";
 const char kBody[] = "<s:Envelope xmlns:s='http://www.w3.org/2003/05/soap-envelope'><s:Body/></s:Envelope>";
 
-// The three persistent files, each with a way to add entries forever and a way to count them.
+// The three persistent files, each with a way to add entries and a way to count them.
 struct PersistentFile {
   const char* name;
-  std::function<void(const std::string& dir, int first)> saveForever;  // runs in a child
-  std::function<int(const std::string& dir)> count;                    // -1 when the file does not load
+  // Saves entries `first`, `first` + 1, ... (`count` of them, for ever when negative); runs in a child.
+  std::function<void(const std::string& dir, int first, int count)> save;
+  std::function<int(const std::string& dir)> count;  // -1 when the file does not load
 };
 
 int CountSections(const std::string& path, const std::string& prefix) {
@@ -51,10 +54,10 @@ int CountSections(const std::string& path, const std::string& prefix) {
 
 const PersistentFile kFiles[] = {
     {"history list",
-     [](const std::string& dir, int first) {
+     [](const std::string& dir, int first, int count) {
        os_set_module_dir_name((dir + "/bin").c_str());
        SilverlightObjectsManagement lists;
-       for (int i = first;; ++i) lists.SaveWsdlData(("entry" + std::to_string(i)).c_str(), "http://host/svc?wsdl");
+       for (int i = first; count < 0 || i < first + count; ++i) lists.SaveWsdlData(("entry" + std::to_string(i)).c_str(), "http://host/svc?wsdl");
      },
      [](const std::string& dir) {
        // Every entry the file holds must also be readable through the library.
@@ -68,9 +71,9 @@ const PersistentFile kFiles[] = {
        return sections;
      }},
     {"failed-WSDL list",
-     [](const std::string& dir, int first) {
+     [](const std::string& dir, int first, int count) {
        SilverlightObjectsManagement lists;
-       for (int i = first;; ++i) {
+       for (int i = first; count < 0 || i < first + count; ++i) {
          WsdlErrorData entry;
          entry.endPoint = "http://host/" + std::to_string(i);
          entry.errorText = "failed";
@@ -87,12 +90,12 @@ const PersistentFile kFiles[] = {
        return sections;
      }},
     {"service configuration",
-     [](const std::string& dir, int first) {
+     [](const std::string& dir, int first, int count) {
        PlanDeskConfiguration configuration;
        OsStrBin body;
        xfvOsStrConstructFromBytes(&body, kBody, sizeof kBody - 1);
        std::string unused;
-       for (int i = first;; ++i) {
+       for (int i = first; count < 0 || i < first + count; ++i) {
          configuration.UpdateServiceConfiguration("Service", "Port" + std::to_string(i), dir, kHeader, body, true,
                                                   unused);
        }
@@ -118,7 +121,7 @@ TEST(Faults, SavesKilledAtRandomPointsLoseNothing) {
       std::fflush(nullptr);
       const pid_t saver = fork();
       if (saver == 0) {
-        file.saveForever(dir.str(), entries);
+        file.save(dir.str(), entries, -1);
         _exit(0);
       }
       ASSERT_GT(saver, 0);
@@ -141,6 +144,64 @@ TEST(Faults, SavesKilledAtRandomPointsLoseNothing) {
     EXPECT_LE(strays, kKills / 20) << "temporary files left by killed saves";
     std::printf("%s: %d entries survived %d kills\n", file.name, entries, kKills);
   }
+}
+
+// Processes that save into one file at once, rounds of them: each its own entry, and none lost.
+TEST(Faults, ProcessesSavingAtOnceLoseNothing) {
+  constexpr int kProcesses = 8, kRounds = 3;
+  for (const PersistentFile& file : kFiles) {
+    SCOPED_TRACE(file.name);
+    testing_support::TempDir dir;
+    fs::create_directories(dir.path() / "bin");
+    fs::create_directories(dir.path() / "dat");
+    for (int round = 0; round < kRounds; ++round) {
+      std::fflush(nullptr);
+      pid_t savers[kProcesses];
+      for (int p = 0; p < kProcesses; ++p) {
+        savers[p] = fork();
+        if (savers[p] == 0) {
+          file.save(dir.str(), round * kProcesses + p, 1);
+          _exit(0);
+        }
+        ASSERT_GT(savers[p], 0);
+      }
+      for (const pid_t saver : savers) {
+        int status = 0;
+        waitpid(saver, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+      }
+      EXPECT_EQ(file.count(dir.str()), (round + 1) * kProcesses) << "after round " << round;
+    }
+  }
+}
+
+// A process killed while it holds a file's lock (mid-save) keeps no later save from going through.
+TEST(Faults, AHolderKilledMidSaveBlocksNoOne) {
+  testing_support::TempDir dir;
+  const std::string list = dir.str() + "/failed_wsdl_info.ini";
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  const pid_t holder = fork();
+  if (holder == 0) {
+    hostrt::FileLock lock;
+    const char held = lock.Acquire(list) ? 'n' : 'y';
+    (void)!write(ready[1], &held, 1);
+    pause();
+    _exit(0);
+  }
+  char held = 0;
+  ASSERT_EQ(read(ready[0], &held, 1), 1);
+  ASSERT_EQ(held, 'y');
+  ::kill(holder, SIGKILL);
+  waitpid(holder, nullptr, 0);
+  close(ready[0]);
+  close(ready[1]);
+
+  const auto started = std::chrono::steady_clock::now();
+  kFiles[1].save(dir.str(), 0, 1);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5)) << "the save waited for the dead";
+  EXPECT_EQ(kFiles[1].count(dir.str()), 1);
+  EXPECT_FALSE(fs::exists(list + ".lock")) << "the next holder takes the lock file away with it";
 }
 
 // A child that may write at most `bytes` into any file, as on a disk with that much space left.

@@ -120,7 +120,7 @@ TEST(HostileSoap, ABinaryBodyCannotSmuggleWhatItsTextCouldNot) {
   const std::string text = "<s:Envelope xmlns:s='http://www.w3.org/2003/05/soap-envelope'><s:Header>"
                            "<o:Security xmlns:o='" + std::string(kSecext) + "'><o:UsernameToken><o:Username>"
                            "u\xE2\x80\x8Ex</o:Username></o:UsernameToken></o:Security></s:Header></s:Envelope>";
-  const std::string binary = testing_support::Msbin1Writer::FromXml(text);
+  const std::string binary = testing_support::BinaryTwin(text);
   OsStrBin body;
   xfvOsStrConstructFromBytes(&body, binary.data(), binary.size());
   const ConfigurationTypes got = analysis::DeriveConfiguration("Content-Type: application/soap+msbin1", body);

@@ -9,11 +9,14 @@
 #include "hostrt32/hostrt32.h"
 #include "temp_dir.h"
 #include "win32/browser.h"
+#include "win32/com_object.h"
 #include "win32/registry.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <new>
+#include <optional>
 #include <string>
 
 namespace {
@@ -27,22 +30,56 @@ const OLECHAR* const kProgIds[] = {
     OLESTR("Ostrum.Kelvane.Silverlight.SilverlightListItemRO"),
 };
 
-// Points every class the library creates at `server`; each ProgID gets a class of its own.
+// The class each ProgID gets here; the browser keeps its own.
+CLSID ClassOf(std::size_t i) {
+  if (i == std::size(kProgIds)) return CLSID_InternetExplorer;
+  return {0x7e3a0c10, 0x5b1d, 0x4c2e, {0x9a, 0x61, 0x2f, 0x0d, 0x4b, 0x8c, 0x33, static_cast<unsigned char>(i)}};
+}
+
+// Points every class the library creates at `server`.
 void RegisterAllAt(const std::string& server) {
   for (std::size_t i = 0; i < std::size(kProgIds); ++i) {
-    CLSID clsid = {0x7e3a0c10, 0x5b1d, 0x4c2e, {0x9a, 0x61, 0x2f, 0x0d, 0x4b, 0x8c, 0x33, static_cast<unsigned char>(i)}};
-    ASSERT_EQ(ComRegistryAdd(kProgIds[i], clsid, server.c_str()), S_OK);
+    ASSERT_EQ(ComRegistryAdd(kProgIds[i], ClassOf(i), server.c_str()), S_OK);
   }
   ASSERT_EQ(ComRegistryAdd(OLESTR("InternetExplorer.Application"), CLSID_InternetExplorer, server.c_str()), S_OK);
 }
 
+// A class object that runs out of memory making anything.
+class ThrowingFactory final : public win32::ComObject<ThrowingFactory, IClassFactory> {
+ public:
+  HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown*, REFIID, void**) override { throw std::bad_alloc(); }
+  HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+};
+
+// Each class the library creates, answered by a ThrowingFactory in this apartment while it lives.
+class ThrowingClasses {
+ public:
+  ThrowingClasses() {
+    CComPtr<IUnknown> factory;
+    EXPECT_EQ(ThrowingFactory::Create(IID_IUnknown, reinterpret_cast<void**>(&factory)), S_OK);
+    for (std::size_t i = 0; i <= std::size(kProgIds); ++i) {
+      EXPECT_EQ(CoRegisterClassObject(ClassOf(i), factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookies_[i]), S_OK);
+    }
+  }
+  ~ThrowingClasses() {
+    for (const DWORD cookie : cookies_) CoRevokeClassObject(cookie);
+  }
+
+ private:
+  DWORD cookies_[std::size(kProgIds) + 1] = {};
+};
+
 TEST(BrokenComponents, EveryOperationFailsCleanly) {
+  enum class Fault { kServer, kLookUps, kThrows };
   const struct {
     const char* name;
     std::string server;
+    Fault fault;
   } cases[] = {
-      {"server file missing", "/nonexistent/libplandesk.so"},
-      {"not a COM server", NO_ENTRY_SERVER},
+      {"server file missing", "/nonexistent/libplandesk.so", Fault::kServer},
+      {"not a COM server", NO_ENTRY_SERVER, Fault::kServer},
+      {"class look-ups run out of memory", NO_ENTRY_SERVER, Fault::kLookUps},
+      {"class objects throw", NO_ENTRY_SERVER, Fault::kThrows},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -57,6 +94,9 @@ TEST(BrokenComponents, EveryOperationFailsCleanly) {
     const std::string before = testing_support::ReadFile(script + "/failed_wsdl_info.ini");
     {
       Apartment apartment;
+      std::optional<ThrowingClasses> throwing;
+      if (c.fault == Fault::kThrows) throwing.emplace();
+      if (c.fault == Fault::kLookUps) ComDiagFailClassLookups(1000);
       PlanDeskConfiguration configuration;
       OsStrBin body;
       const char xml[] = "<s:Envelope xmlns:s='http://www.w3.org/2003/05/soap-envelope'><s:Body/></s:Envelope>";
@@ -80,6 +120,7 @@ TEST(BrokenComponents, EveryOperationFailsCleanly) {
       std::string page = "file:///nonexistent.html", wsdl = "left over";
       EXPECT_FALSE(WsdlDataUtils(false).ReadWsdlLink(page, wsdl));
       EXPECT_EQ(wsdl, "");
+      ComDiagFailClassLookups(0);
     }
     EXPECT_FALSE(std::filesystem::exists(script + "/Svc.config"));
     EXPECT_EQ(testing_support::ReadFile(script + "/failed_wsdl_info.ini"), before);

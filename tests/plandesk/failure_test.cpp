@@ -109,7 +109,7 @@ TEST_F(PlanDeskFailure, DamagedExistingFileIsLeftAsItIs) {
     SCOPED_TRACE(bytes);
     WriteFileBytes(ConfigFile(OLESTR("Calculator")), bytes);
     ExpectRefused(Store(Values{}), "left as it is");
-    EXPECT_EQ(ReadFileBytes(ConfigFile(OLESTR("Calculator"))), bytes);
+    EXPECT_EQ(testing_support::ReadFile(ConfigFile(OLESTR("Calculator"))), bytes);
   }
   EXPECT_EQ(FolderEntries(folder_).size(), 1u);
 }
@@ -139,10 +139,10 @@ TEST_F(PlanDeskFailure, ExistingFilesBeyondAConfigurationsBoundsAreLeftAsTheyAre
     WriteFileBytes(ConfigFile(OLESTR("Calculator")), c.bytes);
     if (c.reason == nullptr) {
       EXPECT_EQ(Store(Values{}).hr, S_OK);
-      EXPECT_NE(ReadFileBytes(ConfigFile(OLESTR("Calculator"))).find("<binding name="), std::string::npos);
+      EXPECT_NE(testing_support::ReadFile(ConfigFile(OLESTR("Calculator"))).find("<binding name="), std::string::npos);
     } else {
       ExpectRefused(Store(Values{}), c.reason);
-      EXPECT_EQ(ReadFileBytes(ConfigFile(OLESTR("Calculator"))), c.bytes);
+      EXPECT_EQ(testing_support::ReadFile(ConfigFile(OLESTR("Calculator"))), c.bytes);
     }
   }
 }
@@ -163,7 +163,7 @@ TEST_F(PlanDeskFailure, DoctypesAreKeptButNeverInterpreted) {
   for (const std::string& file : files) {
     WriteFileBytes(ConfigFile(OLESTR("Calculator")), file);
     EXPECT_EQ(Store(Values{}).hr, S_OK);
-    const std::string written = ReadFileBytes(ConfigFile(OLESTR("Calculator")));
+    const std::string written = testing_support::ReadFile(ConfigFile(OLESTR("Calculator")));
     EXPECT_EQ(written.find("MARKER"), std::string::npos);
     EXPECT_NE(written.find("<!DOCTYPE configuration"), std::string::npos);
     EXPECT_LT(written.size(), file.size() + 1024);
@@ -209,22 +209,22 @@ TEST_F(PlanDeskFailure, NullPointersAreRefused) {
 class UnreadableSettings final
     : public win32::ComObject<UnreadableSettings, IPersistSilverlightConfigurationSettings> {
  public:
-  HRESULT STDMETHODCALLTYPE raw_get_MessageEncoding(BSTR* value) override { return Give(value); }
-  HRESULT STDMETHODCALLTYPE raw_put_MessageEncoding(BSTR) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE raw_get_Transport(BSTR*) override { return E_ACCESSDENIED; }
-  HRESULT STDMETHODCALLTYPE raw_put_Transport(BSTR) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE raw_get_AddressingVersion(BSTR* value) override { return Give(value); }
-  HRESULT STDMETHODCALLTYPE raw_put_AddressingVersion(BSTR) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE get_MessageEncoding(BSTR* value) override { return Give(value); }
+  HRESULT STDMETHODCALLTYPE put_MessageEncoding(BSTR) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE get_Transport(BSTR*) override { return E_ACCESSDENIED; }
+  HRESULT STDMETHODCALLTYPE put_Transport(BSTR) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE get_AddressingVersion(BSTR* value) override { return Give(value); }
+  HRESULT STDMETHODCALLTYPE put_AddressingVersion(BSTR) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE raw_Reserved13() override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE raw_Reserved14() override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE raw_get_AuthenticationMode(BSTR* value) override { return Give(value); }
-  HRESULT STDMETHODCALLTYPE raw_put_AuthenticationMode(BSTR) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE get_AuthenticationMode(BSTR* value) override { return Give(value); }
+  HRESULT STDMETHODCALLTYPE put_AuthenticationMode(BSTR) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE raw_Reserved17() override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE raw_Reserved18() override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE raw_get_UserName(BSTR* value) override { return Give(value); }
-  HRESULT STDMETHODCALLTYPE raw_put_UserName(BSTR) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE raw_get_Password(BSTR* value) override { return Give(value); }
-  HRESULT STDMETHODCALLTYPE raw_put_Password(BSTR) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE get_UserName(BSTR* value) override { return Give(value); }
+  HRESULT STDMETHODCALLTYPE put_UserName(BSTR) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE get_Password(BSTR* value) override { return Give(value); }
+  HRESULT STDMETHODCALLTYPE put_Password(BSTR) override { return S_OK; }
 
  private:
   static HRESULT Give(BSTR* value) {

@@ -45,7 +45,7 @@ TEST_F(PlanDeskMerge, SamePortReplacesItsBindingAndDropsOldCredentials) {
   const StoredBinding stored = ReadBinding(ConfigFile(OLESTR("Calculator")), "PortA");
   EXPECT_EQ(stored.values, plain_);
   EXPECT_FALSE(stored.hasSecurity);
-  EXPECT_EQ(ReadFileBytes(ConfigFile(OLESTR("Calculator"))).find("hunter2"), std::string::npos);
+  EXPECT_EQ(testing_support::ReadFile(ConfigFile(OLESTR("Calculator"))).find("hunter2"), std::string::npos);
 
   pugi::xml_document document;
   ASSERT_TRUE(document.load_file(ConfigFile(OLESTR("Calculator")).c_str()));
@@ -104,7 +104,7 @@ TEST_F(PlanDeskMerge, ForeignContentOfTheFileIsKept) {
   ASSERT_EQ(declaration.type(), pugi::node_declaration);
   EXPECT_STREQ(declaration.attribute("standalone").value(), "yes");
   EXPECT_STREQ(declaration.attribute("encoding").value(), "utf-8");
-  const std::string bytes = ReadFileBytes(ConfigFile(OLESTR("Calculator")));
+  const std::string bytes = testing_support::ReadFile(ConfigFile(OLESTR("Calculator")));
   EXPECT_LT(bytes.find("encoding="), bytes.find("standalone=")) << "declaration attributes out of order";
 }
 
@@ -114,7 +114,7 @@ TEST_F(PlanDeskMerge, EmptyOrCommentOnlyFileBecomesAConfiguration) {
     WriteFileBytes(ConfigFile(OLESTR("Calculator")), start);
     ASSERT_EQ(StorePort(plain_, OLESTR("PortA")).result, VARIANT_TRUE);
     EXPECT_EQ(ReadBinding(ConfigFile(OLESTR("Calculator")), "PortA").values, plain_);
-    EXPECT_NE(ReadFileBytes(ConfigFile(OLESTR("Calculator"))).find(start), std::string::npos);
+    EXPECT_NE(testing_support::ReadFile(ConfigFile(OLESTR("Calculator"))).find(start), std::string::npos);
   }
 }
 

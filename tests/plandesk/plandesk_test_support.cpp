@@ -16,8 +16,6 @@ namespace fs = std::filesystem;
 void PlanDeskTest::SetUp() {
   init_ = CoInitialize(nullptr);
   ASSERT_TRUE(SUCCEEDED(init_));
-  objects_ = ComDiagLiveObjects();
-  bstrs_ = ComDiagLiveBstrs();
   root_ = testing_support::MakeTempFolder("plandesk-test-");
   ASSERT_FALSE(root_.empty());
   folder_ = root_ / "script";
@@ -25,8 +23,6 @@ void PlanDeskTest::SetUp() {
 }
 
 void PlanDeskTest::TearDown() {
-  EXPECT_EQ(ComDiagLiveObjects(), objects_) << "COM objects leaked (or error information left unread)";
-  EXPECT_EQ(ComDiagLiveBstrs(), bstrs_) << "BSTRs leaked";
   std::error_code ec;
   fs::permissions(folder_, fs::perms::owner_all, fs::perm_options::add, ec);
   fs::remove_all(root_, ec);
@@ -65,13 +61,13 @@ void PutValues(IPersistSilverlightConfigurationSettings* settings, const Values&
     win32::Bstr text(value);
     EXPECT_EQ((settings->*setter)(text.get()), S_OK);
   };
-  put(&IPersistSilverlightConfigurationSettings::raw_put_MessageEncoding, values.messageEncoding);
-  put(&IPersistSilverlightConfigurationSettings::raw_put_Transport, values.transport);
-  put(&IPersistSilverlightConfigurationSettings::raw_put_AddressingVersion, values.addressingVersion);
+  put(&IPersistSilverlightConfigurationSettings::put_MessageEncoding, values.messageEncoding);
+  put(&IPersistSilverlightConfigurationSettings::put_Transport, values.transport);
+  put(&IPersistSilverlightConfigurationSettings::put_AddressingVersion, values.addressingVersion);
   if (!withSecurity) return;
-  put(&IPersistSilverlightConfigurationSettings::raw_put_AuthenticationMode, values.authenticationMode);
-  put(&IPersistSilverlightConfigurationSettings::raw_put_UserName, values.userName);
-  put(&IPersistSilverlightConfigurationSettings::raw_put_Password, values.password);
+  put(&IPersistSilverlightConfigurationSettings::put_AuthenticationMode, values.authenticationMode);
+  put(&IPersistSilverlightConfigurationSettings::put_UserName, values.userName);
+  put(&IPersistSilverlightConfigurationSettings::put_Password, values.password);
 }
 
 namespace {
@@ -118,13 +114,6 @@ StoredBinding ReadBinding(const fs::path& file, const std::string& port) {
   stored.values.userName = Utf16(security.attribute("userName").value());
   stored.values.password = Utf16(security.attribute("password").value());
   return stored;
-}
-
-std::string ReadFileBytes(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
 }
 
 void WriteFileBytes(const fs::path& file, const std::string& bytes) {

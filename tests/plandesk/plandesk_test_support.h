@@ -3,7 +3,8 @@
 // call; and a reader that takes a stored binding apart again.
 #pragma once
 
-#include "palisade/serviceconfig/plandesk_interfaces.h"
+#include "contracts/plandesk_interfaces.h"
+#include "temp_dir.h"
 #include "win32/diagnostics.h"
 #include "win32/strings.h"
 
@@ -69,16 +70,13 @@ class PlanDeskTest : public ::testing::Test {
 
  private:
   std::filesystem::path root_;
-  long objects_ = 0, bstrs_ = 0;
   HRESULT init_ = E_FAIL;
 };
 
 template <class T>
 CComPtr<T> CreateByProgId(const OLECHAR* progId) {
   CComPtr<T> object;
-  CLSID clsid{};
-  EXPECT_EQ(CLSIDFromProgID(progId, &clsid), S_OK);
-  EXPECT_EQ(object.CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER), S_OK);
+  EXPECT_EQ(object.CoCreateInstance(progId, nullptr, CLSCTX_INPROC_SERVER), S_OK);
   return object;
 }
 
@@ -86,7 +84,6 @@ CComPtr<T> CreateByProgId(const OLECHAR* progId) {
 void PutValues(IPersistSilverlightConfigurationSettings* settings, const Values& values, bool withSecurity);
 
 StoredBinding ReadBinding(const std::filesystem::path& file, const std::string& port = "BasicPort");
-std::string ReadFileBytes(const std::filesystem::path& file);
 void WriteFileBytes(const std::filesystem::path& file, const std::string& bytes);
 // The names in a folder, sorted.
 std::vector<std::string> FolderEntries(const std::filesystem::path& folder);

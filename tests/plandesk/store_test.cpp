@@ -32,7 +32,7 @@ TEST_F(PlanDeskStore, FileHoldsExactlyTheValuesSet) {
         EXPECT_EQ(stored.transportElement, "KvHttpEngineTransport");
         EXPECT_EQ(stored.hasSecurity, security);
         // The values do not tell the SOAP version; a guessed one would be wrong for some requests.
-        EXPECT_EQ(ReadFileBytes(ConfigFile(OLESTR("Calculator"))).find("messageVersion"), std::string::npos);
+        EXPECT_EQ(testing_support::ReadFile(ConfigFile(OLESTR("Calculator"))).find("messageVersion"), std::string::npos);
       }
     }
   }
@@ -47,7 +47,7 @@ TEST_F(PlanDeskStore, MarkupAndNonAsciiValuesRoundTripAsUtf8) {
                       OLESTR("<p&ss\"w'rd>\t\n\u20AC\U0001F511")};
   ASSERT_EQ(Store(values, OLESTR("Calculator"), folder_.string(), 1, OLESTR("Port \"<1>\" & more")).hr, S_OK);
   EXPECT_EQ(ReadBinding(ConfigFile(OLESTR("Calculator")), "Port \"<1>\" & more").values, values);
-  const std::string bytes = ReadFileBytes(ConfigFile(OLESTR("Calculator")));
+  const std::string bytes = testing_support::ReadFile(ConfigFile(OLESTR("Calculator")));
   EXPECT_NE(bytes.find("encoding=\"utf-8\""), std::string::npos);
   EXPECT_NE(bytes.find("J\xC3\xBCrgen"), std::string::npos) << "user name not in UTF-8";
   EXPECT_EQ(bytes.find("<p&"), std::string::npos) << "password not escaped";
@@ -93,10 +93,10 @@ TEST_F(PlanDeskStore, CreateFlagDecidesOnlyWhetherAMissingFileIsMade) {
   EXPECT_TRUE(FolderEntries(folder_).empty());
 
   ASSERT_EQ(Store(values, OLESTR("Calculator"), folder_.string(), 1).result, VARIANT_TRUE);
-  const std::string createdWithOne = ReadFileBytes(ConfigFile(OLESTR("Calculator")));
+  const std::string createdWithOne = testing_support::ReadFile(ConfigFile(OLESTR("Calculator")));
   fs::remove(ConfigFile(OLESTR("Calculator")));
   ASSERT_EQ(Store(values, OLESTR("Calculator"), folder_.string(), VARIANT_TRUE).result, VARIANT_TRUE);
-  EXPECT_EQ(ReadFileBytes(ConfigFile(OLESTR("Calculator"))), createdWithOne);
+  EXPECT_EQ(testing_support::ReadFile(ConfigFile(OLESTR("Calculator"))), createdWithOne);
 
   // An existing file is updated whatever the flag says.
   values.addressingVersion = OLESTR("None");

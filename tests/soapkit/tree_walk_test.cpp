@@ -2,9 +2,7 @@
 // in windows-1252, and what NULL or mismatched handles get.
 #include "soapkit_test_support.h"
 
-#if defined(SOAPKIT_TEST_HAVE_NBFX)
 #include "msbin1_writer.h"
-#endif
 
 #include <cstdint>
 #include <vector>
@@ -17,9 +15,7 @@ using namespace soapkit_test;
 // behave alike.
 std::vector<std::string> Forms(const std::string& text) {
   std::vector<std::string> forms = {text};
-#if defined(SOAPKIT_TEST_HAVE_NBFX)
-  forms.push_back(testing_support::Msbin1Writer::FromXml(text));
-#endif
+  forms.push_back(testing_support::BinaryTwin(text));
   return forms;
 }
 

@@ -1,26 +1,14 @@
-// Shared by the runtime's tests: a fixture proving nothing leaked, balanced COM initialisation, and
-// an IUnknown that counts.
+// Shared by the runtime's tests: balanced COM initialisation and an IUnknown that counts. That no
+// test leaves anything behind, every test program's main checks (test_main.cpp).
 #pragma once
 
+#include "win32/apartment.h"
 #include "win32/com.h"
 #include "win32/diagnostics.h"
 
 #include <gtest/gtest.h>
 
 #include <thread>
-#include <tuple>
-
-class ComTest : public ::testing::Test {
- protected:
-  void SetUp() override { before_ = Counters(); }
-  void TearDown() override { EXPECT_EQ(Counters(), before_) << "objects, BSTRs, CoInitialize count"; }
-
- private:
-  static std::tuple<long, long, long> Counters() {
-    return {ComDiagLiveObjects(), ComDiagLiveBstrs(), ComDiagApartmentInits()};
-  }
-  std::tuple<long, long, long> before_;
-};
 
 // Whether the thread holds `count` COM initialisations. Windows tells no count, only whether the
 // thread is in an apartment of its own, so that is what is checked there.
@@ -42,20 +30,7 @@ inline ::testing::AssertionResult HoldsComInits(long count) {
 #endif
 }
 
-// Balanced on destruction whenever it succeeded, S_FALSE included.
-class Apartment {
- public:
-  explicit Apartment(DWORD model = COINIT_APARTMENTTHREADED) : hr_(CoInitializeEx(nullptr, model)) {}
-  Apartment(const Apartment&) = delete;
-  Apartment& operator=(const Apartment&) = delete;
-  ~Apartment() {
-    if (SUCCEEDED(hr_)) CoUninitialize();
-  }
-  HRESULT hr() const { return hr_; }
-
- private:
-  HRESULT hr_;
-};
+using win32::Apartment;
 
 // Never deletes itself, so references can be checked exactly.
 struct CountingUnknown : IUnknown {

@@ -38,7 +38,7 @@ class TempDir {
   std::filesystem::path path_;
 };
 
-inline std::string ReadFile(const std::string& path) {
+inline std::string ReadFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
 }

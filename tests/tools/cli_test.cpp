@@ -6,9 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -175,6 +178,29 @@ TEST(Cli, ReadsHandWrittenOptionsFiles) {
     const Outcome outcome = Palisade({"--module-dir", dir.str() + "/bin", "options"});
     EXPECT_EQ(outcome.status, 0) << c.name;
     EXPECT_EQ(outcome.out, c.expected) << c.name;
+  }
+}
+
+// The browser's start reaches the person running the command only when it runs without its sandbox.
+TEST(Cli, FindWsdlSaysInOneLineWhenTheBrowserRunsWithoutItsSandbox) {
+  const char* chosen = std::getenv("PALISADE_BROWSER");
+  const std::string browser = chosen && *chosen ? chosen : "/usr/bin/chromium";
+  if (access(browser.c_str(), X_OK) != 0) GTEST_SKIP() << "no browser at " << browser;
+  const struct {
+    const char* sandbox;  // PALISADE_BROWSER_SANDBOX
+    const char* err;
+  } cases[] = {
+      {"", ""},
+      {"off", "palisade: the browser runs without its sandbox, as "},
+  };
+  for (const auto& c : cases) {
+    testing_support::SetEnv("PALISADE_BROWSER_SANDBOX", c.sandbox);
+    const Outcome outcome = Palisade({"find-wsdl", Sample("pages/Service.asmx.html")});
+    testing_support::UnsetEnv("PALISADE_BROWSER_SANDBOX");
+    EXPECT_EQ(outcome.status, 0) << c.sandbox;
+    EXPECT_EQ(outcome.out, "loaded=true\nwsdl=file://" + Sample("pages/Service.asmx?wsdl") + "\n") << c.sandbox;
+    EXPECT_EQ(outcome.err.substr(0, std::strlen(c.err)), c.err) << c.sandbox;
+    EXPECT_EQ(std::count(outcome.err.begin(), outcome.err.end(), '\n'), *c.err ? 1 : 0) << outcome.err;
   }
 }
 

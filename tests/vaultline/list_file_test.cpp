@@ -13,9 +13,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr HRESULT kReadFault = HRESULT_FROM_WIN32(30);
-constexpr HRESULT kWriteFault = HRESULT_FROM_WIN32(29);
-constexpr HRESULT kTooLarge = HRESULT_FROM_WIN32(223);
+constexpr HRESULT kReadFault = HRESULT_FROM_WIN32(ERROR_READ_FAULT);
+constexpr HRESULT kWriteFault = HRESULT_FROM_WIN32(ERROR_WRITE_FAULT);
+constexpr HRESULT kTooLarge = HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE);
 
 // The section the list writes for an item that has only its WsdlUrl set.
 std::string Section(const std::string& header, const std::string& url, const std::string& eol = "\r\n") {

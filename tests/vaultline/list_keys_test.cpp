@@ -6,12 +6,12 @@
 namespace vaultline_test {
 namespace {
 
-constexpr HRESULT kKeyExists = HRESULT_FROM_WIN32(183);
-constexpr HRESULT kKeyNotFound = HRESULT_FROM_WIN32(1168);
+constexpr HRESULT kKeyExists = HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS);
+constexpr HRESULT kKeyNotFound = HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
 
 CComPtr<IPersistSilverlightListItemRO> ItemWithUrl(const char* url) {
   CComPtr<IPersistSilverlightListItemRO> item = VaultlineTest::Create<IPersistSilverlightListItemRO>(
-      kSilverlightListItemROProgId);
+      kProgIdSilverlightListItemRO);
   item->put_WsdlUrl(Ansi(url).get());
   return item;
 }

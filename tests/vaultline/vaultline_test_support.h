@@ -1,5 +1,5 @@
-// Shared by the Vaultline tests: creation by ProgID in an apartment of the test's own, a scratch
-// folder, and the leak check of ComTest that every test ends with.
+// Shared by the Vaultline tests: creation by ProgID in an apartment of the test's own and a scratch
+// folder.
 #pragma once
 
 #include "com_test_support.h"
@@ -28,33 +28,30 @@ win32::OleString GetString(Get get) {
   return win32::OleString(text.view());
 }
 
-class VaultlineTest : public ComTest {
+class VaultlineTest : public ::testing::Test {
  public:
   void SetUp() override {
-    ComTest::SetUp();
+    ::testing::Test::SetUp();
     apartment_.emplace();
     ASSERT_EQ(S_OK, apartment_->hr());
   }
   void TearDown() override {
     SetErrorInfo(0, nullptr);
     apartment_.reset();
-    ComTest::TearDown();
+    ::testing::Test::TearDown();
   }
 
   template <class I>
-  static CComPtr<I> Create(const char* progId) {
-    CLSID clsid{};
-    EXPECT_EQ(S_OK, CLSIDFromProgID(win32::Widen(progId).c_str(), &clsid));
+  static CComPtr<I> Create(const OLECHAR* progId) {
     CComPtr<I> object;
-    EXPECT_EQ(S_OK, CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IidOf<I>(),
-                                     reinterpret_cast<void**>(&object)));
+    EXPECT_EQ(S_OK, object.CoCreateInstance(progId, nullptr, CLSCTX_INPROC_SERVER));
     return object;
   }
   static CComPtr<IPersistSilverlightList> NewList() {
-    return Create<IPersistSilverlightList>(kSilverlightListProgId);
+    return Create<IPersistSilverlightList>(kProgIdSilverlightList);
   }
   static CComPtr<IPersistSilverlightListItemRO> NewItem() {
-    return Create<IPersistSilverlightListItemRO>(kSilverlightListItemROProgId);
+    return Create<IPersistSilverlightListItemRO>(kProgIdSilverlightListItemRO);
   }
   static CComPtr<IPersistSilverlightListItemRO> ItemOf(IPersistSilverlightList* list, BSTR key) {
     CComPtr<IPersistSilverlightListItemRO> item;

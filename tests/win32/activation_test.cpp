@@ -42,16 +42,16 @@ LONG AnswerOf(REFCLSID clsid) {
   return value;
 }
 
-class ActivationTest : public ComTest {
+class ActivationTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ComTest::SetUp();
+    ::testing::Test::SetUp();
     ASSERT_EQ(ComRegistryAdd(OLESTR("Palisade.TestWidget"), CLSID_TestWidget, WidgetServer()), S_OK);
   }
   void TearDown() override {
     EXPECT_EQ(ComRegistryRemove(CLSID_TestWidget), S_OK);
     ComRegistryRemove(kOtherClass);
-    ComTest::TearDown();
+    ::testing::Test::TearDown();
   }
 };
 

@@ -29,7 +29,7 @@ HRESULT CreateUnknownClass() {
   return hr;
 }
 
-class ApartmentTest : public ComTest {};
+class ApartmentTest : public ::testing::Test {};
 
 TEST_F(ApartmentTest, TransitionsOnOneThread) {
   struct Step {

@@ -7,11 +7,11 @@
 
 namespace {
 
-class BstrTest : public ComTest {
+class BstrTest : public ::testing::Test {
  protected:
   void TearDown() override {
     ComDiagFailBstrAllocations(0, 0);
-    ComTest::TearDown();
+    ::testing::Test::TearDown();
   }
 };
 

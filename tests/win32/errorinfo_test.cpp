@@ -30,7 +30,7 @@ win32::OleString Text(HRESULT (STDMETHODCALLTYPE IErrorInfo::*get)(BSTR*), IErro
   return win32::OleString(text.view());
 }
 
-class ErrorInfoTest : public ComTest {};
+class ErrorInfoTest : public ::testing::Test {};
 
 TEST_F(ErrorInfoTest, SetGetTransfersAndClears) {
   CComPtr<ICreateErrorInfo> create;

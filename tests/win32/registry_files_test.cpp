@@ -15,7 +15,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class RegistryFiles : public ComTest {};
+class RegistryFiles : public ::testing::Test {};
 
 // Every class line of the build's own registry files is found by its ProgID.
 TEST_F(RegistryFiles, BuildRegistryFolderLoads) {

@@ -1,40 +1,14 @@
 // palisade find-wsdl: the WSDL a service page links to.
+#include "browser_notice.h"
 #include "command_line.h"
 
 #include "palisade/wsdl_data_utils.h"
+#include "win32/apartment.h"
 #include "win32/com.h"
-#include "win32/strings.h"
 
 #include <memory>
 
 namespace cli {
-namespace {
-
-// The thread's COM, for as long as the command runs: the library expects its caller to have it.
-class ComApartment {
- public:
-  ComApartment() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-  ComApartment(const ComApartment&) = delete;
-  ComApartment& operator=(const ComApartment&) = delete;
-  ~ComApartment() {
-    if (SUCCEEDED(hr_)) CoUninitialize();
-  }
-
- private:
-  HRESULT hr_;
-};
-
-// What the browser said of its last failure (it could not start, took no navigation, ...), if anything.
-std::string BrowserReason() {
-  IErrorInfo* info = nullptr;
-  if (GetErrorInfo(0, &info) != S_OK || info == nullptr) return {};
-  win32::Bstr description;
-  info->GetDescription(description.out());
-  info->Release();
-  return win32::Narrow(description.view());
-}
-
-}  // namespace
 
 void AddFindWsdlCommand(CLI::App& app, Action& action) {
   auto url = std::make_shared<std::string>();
@@ -42,14 +16,15 @@ void AddFindWsdlCommand(CLI::App& app, Action& action) {
   command->add_option("URL", *url, "Address of the page (http:, https:, file:, or a path)")->required();
   command->callback([&action, url] {
     action = [url] {
-      ComApartment com;
+      win32::Apartment com;
+      const BrowserStartNotice notice([](const std::string& text) { Fail(text); });
       SetErrorInfo(0, nullptr);
       std::string wsdl;
       const bool loaded = WsdlDataUtils(false).ReadWsdlLink(*url, wsdl);
       Print("loaded", loaded);
       Print("wsdl", wsdl);
       if (!loaded) {
-        const std::string reason = BrowserReason();
+        const std::string reason = TakeErrorDescription();
         Fail(reason.empty() ? "the page did not load" : "the page did not load: " + reason);
         return int(kFailed);
       }

@@ -7,6 +7,7 @@
 
 #include "hostrt32/hostrt32.h"
 #include "palisade/export.h"
+#include "win32/apartment.h"
 #include "win32/comptr.h"
 
 #include <string>
@@ -45,7 +46,7 @@ class PALISADE_API PlanDeskConfiguration {
   bool WriteConfigurationToFile(const ConfigurationTypes& config, std::string serviceName, std::string scriptPath,
                                 bool toCreate, std::string portName);
 
+  // First, so that COM is left only after the pointer below has been released.
+  win32::Apartment mApartment;
   CComPtr<PlanDesk::IPersistSilverlightPalisades> mUtilities;
-  // This object's CoInitialize result: it uninitialises only what it initialised.
-  HRESULT mComInit;
 };

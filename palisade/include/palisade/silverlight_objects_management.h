@@ -2,7 +2,8 @@
 // folder's "WSDL\web_services.ini" and the failed-WSDL list of "failed_wsdl_info.ini".
 //
 // Each object enters its thread into a single-threaded COM apartment for its lifetime; use and
-// destroy it on the thread that made it. Lists are loaded once per object and shared by copies.
+// destroy it on the thread that made it. Lists are loaded once per object and file, and shared by
+// copies; a call that names another folder than the one a list came from gets that folder's list.
 //
 // The lists live in ini files kept by the Vaultline component; every operation catches what goes
 // wrong and answers false or returns. A failed-WSDL save merges the list into its file rather than
@@ -11,6 +12,7 @@
 
 #include "palisade/export.h"
 #include "palisade/wsdl_data.h"
+#include "win32/apartment.h"
 #include "win32/comptr.h"
 
 #include <string>
@@ -41,10 +43,13 @@ class PALISADE_API SilverlightObjectsManagement {
   void CreateWsdlIniComObject(std::string mWsdlIniFileName);
   void CreateErrorComObject(std::string mErrorFilePath);
 
+  // First, so that COM is left only after every pointer below has been released.
+  win32::Apartment mApartment;
   CComPtr<Vaultline::IPersistSilverlightList> mHistoryList;
   CComPtr<Vaultline::IPersistSilverlightList> mErrorList;
   CComPtr<Vaultline::IPersistSilverlightList> mWsdlIniList;
   std::string mHistoryFilePath;
-  // This object's CoInitialize result: it uninitialises only what it initialised.
-  HRESULT mComInit;
+  // The files the error and WSDL ini lists were loaded from.
+  std::string mErrorListFile;
+  std::string mWsdlIniListFile;
 };

@@ -31,10 +31,9 @@ void* new_config() { return new (std::nothrow) Store; }
 
 int config_add_ini_file_source(void* mpvConfig, const char* mpszFileName) {
   if (mpvConfig == nullptr || mpszFileName == nullptr) return -1;
-  std::string contents, error;
-  const std::string path = hostrt::NativePath(mpszFileName);
-  if (!hostrt::ReadWholeFile(path, contents, error, kMaxFileBytes)) {
-    return error.rfind("file too large", 0) == 0 ? -3 : -2;
+  std::string contents;
+  if (const hostrt::FileError error = hostrt::ReadWholeFile(hostrt::NativePath(mpszFileName), contents, kMaxFileBytes)) {
+    return error.kind == hostrt::FileError::Kind::TooLarge ? -3 : -2;
   }
   static_cast<Store*>(mpvConfig)->sources.push_back(ini::Document::Parse(contents));
   return 0;

@@ -56,10 +56,10 @@ void CopyToDom(const Tree& tree, pugi::xml_document& dom) {
 namespace detail {
 
 DecodeResult DecodeWith(const unsigned char* data, size_t size, pugi::xml_document& out,
-                        DictionaryLookup lookup, void* context) {
+                        DictionaryLookup lookup, void* context, bool fastPaths) {
   out.reset();
   Tree tree;
-  DecodeResult result = DecodeWith(data, size, tree, lookup, context);
+  DecodeResult result = DecodeWith(data, size, tree, lookup, context, fastPaths);
   if (!result.ok) return result;
   try {
     CopyToDom(tree, out);

@@ -151,6 +151,21 @@ bool HasBadCharacter(const unsigned char* data, std::size_t size, BodyEncoding e
   return false;
 }
 
+bool EndsNearALessThan(const unsigned char* data, std::size_t size, BodyEncoding encoding) {
+  const Units units(data, size, encoding);
+  const std::size_t n = units.count();
+  if (n == 0) return false;
+  if (units[n - 1] == '<') return true;
+  // Back over the last character: its UTF-8 continuation bytes, or the low half of a surrogate pair.
+  std::size_t last = n - 1;
+  if (encoding == BodyEncoding::kUtf8) {
+    while (last > 0 && (units[last] & 0xC0) == 0x80) --last;
+  } else if (UnitSize(encoding) == 2 && last > 0 && units[last] >= 0xDC00 && units[last] <= 0xDFFF) {
+    --last;
+  }
+  return last > 0 && units[last - 1] == '<';
+}
+
 void Windows1252ToUtf8(const unsigned char* data, std::size_t size, std::string& out) {
   const auto* text = reinterpret_cast<const char*>(data);
   // Every byte from 0x80 up takes two or three bytes in UTF-8: reserve once, near the final size.

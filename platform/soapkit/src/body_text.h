@@ -23,6 +23,11 @@ std::size_t UnitSize(BodyEncoding encoding);
 // code points): pugixml would stop at the first or pass the others on unchecked.
 bool HasBadCharacter(const unsigned char* data, std::size_t size, BodyEncoding encoding);
 
+// true when one of the body's last two characters is a '<', which no well-formed body has there.
+// pugixml, when it keeps white space at the top level as text, takes such a '<' for the end of the
+// body ("<a/> <x" reads as <a/> and " ").
+bool EndsNearALessThan(const unsigned char* data, std::size_t size, BodyEncoding encoding);
+
 // `data` (windows-1252) as UTF-8 in `out`. Raises std::bad_alloc when memory runs out.
 void Windows1252ToUtf8(const unsigned char* data, std::size_t size, std::string& out);
 

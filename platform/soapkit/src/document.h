@@ -6,9 +6,7 @@
 #include <string>
 #include <string_view>
 
-#if defined(SOAPKIT_HAVE_NBFX)
 #include "nbfx/nbfx_tree.h"
-#endif
 
 namespace soapkit {
 
@@ -17,9 +15,7 @@ namespace soapkit {
 struct Document {
   pugi::xml_document dom;
   std::string converted;  // the UTF-8 form of a windows-1252 body; the DOM's strings point into it
-#if defined(SOAPKIT_HAVE_NBFX)
   nbfx::Tree tree;
-#endif
   bool loaded = false;
   bool binary = false;  // the tree, not the DOM, holds the body
 };

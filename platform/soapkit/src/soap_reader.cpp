@@ -1,18 +1,15 @@
 // CSoapReader: telling a body's form from its bytes and parsing it into the tree.
 #include "soapkit/soap_reader.h"
 
-#include "body_text.h"
 #include "document.h"
+#include "text_parse.h"
 
-#if defined(SOAPKIT_HAVE_NBFX)
 #include "nbfx/nbfx_decoder.h"
-#endif
 
 #include <new>
 
 namespace {
 
-using soapkit::BodyEncoding;
 using soapkit::Document;
 
 // pugixml's defaults (CDATA; the five entities and character references; line ends and attribute
@@ -23,30 +20,6 @@ using soapkit::Document;
 //  - parse_ws_pcdata_single keeps the text of an element that holds only white space.
 constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_fragment | pugi::parse_ws_pcdata_single;
 
-pugi::xml_encoding PugiEncoding(BodyEncoding encoding) {
-  switch (encoding) {
-    case BodyEncoding::kUtf16Le: return pugi::encoding_utf16_le;
-    case BodyEncoding::kUtf16Be: return pugi::encoding_utf16_be;
-    case BodyEncoding::kUtf32Le: return pugi::encoding_utf32_le;
-    case BodyEncoding::kUtf32Be: return pugi::encoding_utf32_be;
-    default: return pugi::encoding_utf8;
-  }
-}
-
-// Exactly one element at the top, and no text beside it.
-bool HasOneDocumentElement(const pugi::xml_document& dom) {
-  int elements = 0;
-  for (pugi::xml_node child = dom.first_child(); child; child = child.next_sibling()) {
-    if (child.type() == pugi::node_element) {
-      ++elements;
-    } else if (soapkit::IsTreeNode(child)) {
-      return false;
-    }
-  }
-  return elements == 1;
-}
-
-#if defined(SOAPKIT_HAVE_NBFX)
 // Binary bodies hold elements and comments at the top, never text.
 bool HasOneDocumentElement(const soapkit::nbfx::Tree& tree) {
   int elements = 0;
@@ -55,32 +28,17 @@ bool HasOneDocumentElement(const soapkit::nbfx::Tree& tree) {
   }
   return elements == 1;
 }
-#endif
 
 bool ParseText(const unsigned char* data, std::size_t size, Document& document) {
-  const BodyEncoding encoding = soapkit::DetectEncoding(data, size);
-  if (size % soapkit::UnitSize(encoding) != 0) return false;  // the last code unit is cut off
-  if (soapkit::HasBadCharacter(data, size, encoding)) return false;
-  pugi::xml_parse_result result;
-  if (encoding == BodyEncoding::kWindows1252) {
-    soapkit::Windows1252ToUtf8(data, size, document.converted);
-    result = document.dom.load_buffer_inplace(document.converted.data(), document.converted.size(), kParseOptions,
-                                              pugi::encoding_utf8);
-  } else {
-    // One copy, which pugixml converts to UTF-8 where needed, and parses in place.
-    result = document.dom.load_buffer(data, size, kParseOptions, PugiEncoding(encoding));
-  }
-  if (result.status == pugi::status_out_of_memory) throw std::bad_alloc();
-  return result && HasOneDocumentElement(document.dom);
+  return soapkit::ParseTextBody(data, size, kParseOptions, document.dom, document.converted) == nullptr &&
+         soapkit::HasOneDocumentElement(document.dom);
 }
 
 bool Parse(const unsigned char* data, std::size_t size, Document& document) {
-#if defined(SOAPKIT_HAVE_NBFX)
   if (soapkit::nbfx::LooksBinary(data, size)) {
     document.binary = true;
     return soapkit::nbfx::Decode(data, size, document.tree).ok && HasOneDocumentElement(document.tree);
   }
-#endif
   return ParseText(data, size, document);
 }
 
@@ -89,9 +47,7 @@ void Clear(Document& document) noexcept {
   document.binary = false;
   document.dom.reset();
   std::string().swap(document.converted);
-#if defined(SOAPKIT_HAVE_NBFX)
   document.tree.clear();
-#endif
 }
 
 }  // namespace

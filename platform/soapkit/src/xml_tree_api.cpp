@@ -78,7 +78,6 @@ struct DomView {
   static std::string_view Value(Attribute attribute) { return attribute.value(); }
 };
 
-#if defined(SOAPKIT_HAVE_NBFX)
 // The binary decoder's tree. Comments are nodes of it; the document element has comments at
 // most beside it, which are no nodes of ours.
 struct BinaryView {
@@ -110,7 +109,6 @@ struct BinaryView {
   static std::string_view PrefixOf(Attribute attribute) { return attribute->prefix; }
   static std::string_view Value(Attribute attribute) { return attribute->value; }
 };
-#endif
 
 int Fail(OsStrMb& out, int status) {
   xfvOsStrDestruct(&out);
@@ -228,9 +226,7 @@ struct Walk {
 // Calls `call` with the Walk of the document's kind of tree.
 template <typename Call>
 auto Dispatch(void* doc, Call call) {
-#if defined(SOAPKIT_HAVE_NBFX)
   if (static_cast<const Document*>(doc)->binary) return call(Walk<BinaryView>());
-#endif
   return call(Walk<DomView>());
 }
 

@@ -177,7 +177,12 @@ extern "C" HRESULT WINAPI CoGetClassObject(REFCLSID clsid, DWORD context, void*,
     return hr;
   }
   if ((context & CLSCTX_INPROC_SERVER) == 0) return REGDB_E_CLASSNOTREG;
-  const std::string server = win32rt::FindInprocServer(clsid);
+  std::string server;
+  try {
+    server = win32rt::FindInprocServer(clsid);
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;  // a C function: nothing is thrown to its caller
+  }
   if (server.empty()) return REGDB_E_CLASSNOTREG;
   GetClassObjectFn entry = nullptr;
   if (const HRESULT hr = LoadServer(server, entry); FAILED(hr)) return hr;

@@ -1,12 +1,15 @@
 // The class registry: files written by the build, plus entries that tests add at run time.
 #include "win32/registry.h"
 
+#include "win32/diagnostics.h"
+
 #include "runtime.h"
 #include "win32/kernel.h"
 
 #include <dlfcn.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -87,11 +90,23 @@ Registry& LoadedRegistry(std::unique_lock<std::mutex>& lock) {
   return r;
 }
 
+std::atomic<long> g_failLookups{0};
+
+// Where a look-up allocates: an injected failure is thrown as running out of memory there would be.
+void LookUpMayFail() {
+  for (long left = g_failLookups.load(); left > 0;) {
+    if (g_failLookups.compare_exchange_weak(left, left - 1)) throw std::bad_alloc();
+  }
+}
+
 }  // namespace
+
+extern "C" void ComDiagFailClassLookups(long count) { g_failLookups = count; }
 
 namespace win32rt {
 
 std::optional<CLSID> FindProgId(std::u16string_view progId) {
+  LookUpMayFail();
   std::unique_lock<std::mutex> lock;
   Registry& r = LoadedRegistry(lock);
   const auto it = r.progIds.find(FoldKey(progId));
@@ -100,6 +115,7 @@ std::optional<CLSID> FindProgId(std::u16string_view progId) {
 }
 
 std::string FindInprocServer(REFCLSID clsid) {
+  LookUpMayFail();
   std::unique_lock<std::mutex> lock;
   Registry& r = LoadedRegistry(lock);
   const auto it = r.classes.find(FormatGuid(clsid));
@@ -146,8 +162,12 @@ extern "C" const char* ComRegistryFolder() {
 extern "C" HRESULT WINAPI CLSIDFromProgID(LPCOLESTR progId, LPCLSID clsid) {
   if (progId == nullptr || clsid == nullptr) return E_INVALIDARG;
   *clsid = CLSID_NULL;
-  const auto found = win32rt::FindProgId(progId);
-  if (!found) return CO_E_CLASSSTRING;
-  *clsid = *found;
-  return S_OK;
+  try {
+    const auto found = win32rt::FindProgId(progId);
+    if (!found) return CO_E_CLASSSTRING;
+    *clsid = *found;
+    return S_OK;
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;  // a C function: nothing is thrown to its caller
+  }
 }

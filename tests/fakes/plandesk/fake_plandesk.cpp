@@ -45,24 +45,24 @@ class FakeSettings final
   }
   ~FakeSettings() { state_->record.settings[index_].released = true; }
 
-  HRESULT STDMETHODCALLTYPE raw_get_MessageEncoding(BSTR*) override { return Other("get_MessageEncoding"); }
-  HRESULT STDMETHODCALLTYPE raw_put_MessageEncoding(BSTR value) override { return Set("MessageEncoding", value); }
-  HRESULT STDMETHODCALLTYPE raw_get_Transport(BSTR*) override { return Other("get_Transport"); }
-  HRESULT STDMETHODCALLTYPE raw_put_Transport(BSTR value) override { return Set("Transport", value); }
-  HRESULT STDMETHODCALLTYPE raw_get_AddressingVersion(BSTR*) override { return Other("get_AddressingVersion"); }
-  HRESULT STDMETHODCALLTYPE raw_put_AddressingVersion(BSTR value) override { return Set("AddressingVersion", value); }
+  HRESULT STDMETHODCALLTYPE get_MessageEncoding(BSTR*) override { return Other("get_MessageEncoding"); }
+  HRESULT STDMETHODCALLTYPE put_MessageEncoding(BSTR value) override { return Set("MessageEncoding", value); }
+  HRESULT STDMETHODCALLTYPE get_Transport(BSTR*) override { return Other("get_Transport"); }
+  HRESULT STDMETHODCALLTYPE put_Transport(BSTR value) override { return Set("Transport", value); }
+  HRESULT STDMETHODCALLTYPE get_AddressingVersion(BSTR*) override { return Other("get_AddressingVersion"); }
+  HRESULT STDMETHODCALLTYPE put_AddressingVersion(BSTR value) override { return Set("AddressingVersion", value); }
   HRESULT STDMETHODCALLTYPE raw_Reserved13() override { return Other("Reserved13"); }
   HRESULT STDMETHODCALLTYPE raw_Reserved14() override { return Other("Reserved14"); }
-  HRESULT STDMETHODCALLTYPE raw_get_AuthenticationMode(BSTR*) override { return Other("get_AuthenticationMode"); }
-  HRESULT STDMETHODCALLTYPE raw_put_AuthenticationMode(BSTR value) override {
+  HRESULT STDMETHODCALLTYPE get_AuthenticationMode(BSTR*) override { return Other("get_AuthenticationMode"); }
+  HRESULT STDMETHODCALLTYPE put_AuthenticationMode(BSTR value) override {
     return Set("AuthenticationMode", value);
   }
   HRESULT STDMETHODCALLTYPE raw_Reserved17() override { return Other("Reserved17"); }
   HRESULT STDMETHODCALLTYPE raw_Reserved18() override { return Other("Reserved18"); }
-  HRESULT STDMETHODCALLTYPE raw_get_UserName(BSTR*) override { return Other("get_UserName"); }
-  HRESULT STDMETHODCALLTYPE raw_put_UserName(BSTR value) override { return Set("UserName", value); }
-  HRESULT STDMETHODCALLTYPE raw_get_Password(BSTR*) override { return Other("get_Password"); }
-  HRESULT STDMETHODCALLTYPE raw_put_Password(BSTR value) override { return Set("Password", value); }
+  HRESULT STDMETHODCALLTYPE get_UserName(BSTR*) override { return Other("get_UserName"); }
+  HRESULT STDMETHODCALLTYPE put_UserName(BSTR value) override { return Set("UserName", value); }
+  HRESULT STDMETHODCALLTYPE get_Password(BSTR*) override { return Other("get_Password"); }
+  HRESULT STDMETHODCALLTYPE put_Password(BSTR value) override { return Set("Password", value); }
 
   int STDMETHODCALLTYPE Index() override { return index_; }
 

@@ -7,7 +7,7 @@
 // call together with what its settings object had been given by then, and answers as it is told.
 #pragma once
 
-#include "palisade/serviceconfig/plandesk_interfaces.h"
+#include "contracts/plandesk_interfaces.h"
 
 #include <memory>
 #include <ostream>

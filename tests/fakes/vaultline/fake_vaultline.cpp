@@ -15,16 +15,19 @@ using State = FakeVaultlineState;
 
 std::string Text(BSTR text) { return win32::Narrow(win32::ToView(text)); }
 
-// Counts a call; true when it is the one told to fail.
-bool FailsNow(State& state, const std::string& name) {
-  if (++state.callCount != state.failCall) return false;
-  state.failedCall = name;
-  return true;
+// Counts a call; its answer under the failure switch.
+HRESULT Answer(State& state, const std::string& name) {
+  if (++state.callCount == state.failCall) {
+    state.failedCall = name;
+    return E_FAIL;
+  }
+  const auto told = state.answers.find(name);
+  return told == state.answers.end() ? S_OK : told->second;
 }
 
 HRESULT GetText(State& state, const FakeItemValues& values, const char* name, BSTR* out) {
   *out = nullptr;
-  if (FailsNow(state, std::string("get ") + name) || state.failingGets.count(name) != 0) return E_FAIL;
+  if (const HRESULT hr = Answer(state, std::string("get ") + name); FAILED(hr)) return hr;
   const auto found = values.texts.find(name);
   const win32::OleString text = found == values.texts.end() ? win32::OleString() : found->second;
   *out = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
@@ -33,14 +36,14 @@ HRESULT GetText(State& state, const FakeItemValues& values, const char* name, BS
 
 HRESULT PutText(State& state, FakeItemValues& values, const char* name, BSTR text) {
   state.calls.push_back(std::string("put ") + name + "=" + Text(text));
-  if (FailsNow(state, std::string("put ") + name)) return E_FAIL;
+  if (const HRESULT hr = Answer(state, std::string("put ") + name); FAILED(hr)) return hr;
   values.texts[name] = win32::OleString(win32::ToView(text));
   return S_OK;
 }
 
 template <class T>
 HRESULT GetScalar(State& state, T value, const char* name, T* out) {
-  if (FailsNow(state, std::string("get ") + name) || state.failingGets.count(name) != 0) return E_FAIL;
+  if (const HRESULT hr = Answer(state, std::string("get ") + name); FAILED(hr)) return hr;
   *out = value;
   return S_OK;
 }
@@ -48,7 +51,7 @@ HRESULT GetScalar(State& state, T value, const char* name, T* out) {
 template <class T>
 HRESULT PutScalar(State& state, T& value, const char* name, T newValue) {
   state.calls.push_back(std::string("put ") + name + "=" + std::to_string(newValue));
-  if (FailsNow(state, std::string("put ") + name)) return E_FAIL;
+  if (const HRESULT hr = Answer(state, std::string("put ") + name); FAILED(hr)) return hr;
   value = newValue;
   return S_OK;
 }
@@ -98,9 +101,7 @@ class FakeItem final
   FAKE_TEXT(ItemText)
   HRESULT STDMETHODCALLTYPE get_ConnectionSettings(IPersistSilverlightConnectionSettings** out) override {
     *out = nullptr;
-    if (FailsNow(*state_, "get ConnectionSettings") || state_->failingGets.count("ConnectionSettings") != 0) {
-      return E_FAIL;
-    }
+    if (const HRESULT hr = Answer(*state_, "get ConnectionSettings"); FAILED(hr)) return hr;
     return FakeSettings::Create(IidOf<IPersistSilverlightConnectionSettings>(), reinterpret_cast<void**>(out), state_,
                                 values_);
   }
@@ -119,8 +120,7 @@ class FakeList final : public win32::ComObject<FakeList, IPersistSilverlightList
 
   HRESULT STDMETHODCALLTYPE raw_SaveEx(BSTR aFileName, LONG aClearFileBeforeSave) override {
     Log("SaveEx " + Text(aFileName) + " " + std::to_string(aClearFileBeforeSave));
-    if (FailsNow(*state_, "SaveEx")) return E_FAIL;
-    if (FAILED(state_->save)) return state_->save;
+    if (const HRESULT hr = Answer(*state_, "SaveEx"); FAILED(hr)) return hr;
     std::vector<FakeEntry> stored;
     for (const Entry& entry : entries_) {
       const auto* item = dynamic_cast<const FakeItem*>(entry.item.p);
@@ -133,8 +133,7 @@ class FakeList final : public win32::ComObject<FakeList, IPersistSilverlightList
   HRESULT STDMETHODCALLTYPE raw_Reserved8() override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE raw_Load(BSTR aFileName) override {
     Log("Load " + Text(aFileName));
-    if (FailsNow(*state_, "Load")) return E_FAIL;
-    if (FAILED(state_->load)) return state_->load;
+    if (const HRESULT hr = Answer(*state_, "Load"); FAILED(hr)) return hr;
     entries_.clear();
     for (const FakeEntry& stored : state_->stored) {
       Entry entry{stored.key, {}};
@@ -148,14 +147,14 @@ class FakeList final : public win32::ComObject<FakeList, IPersistSilverlightList
   HRESULT STDMETHODCALLTYPE raw_GetItemByKey(BSTR aKey, IPersistSilverlightListItem** out) override {
     Log("GetItemByKey " + Text(aKey));
     *out = nullptr;
-    if (FailsNow(*state_, "GetItemByKey")) return E_FAIL;
+    if (const HRESULT hr = Answer(*state_, "GetItemByKey"); FAILED(hr)) return hr;
     const Entry* entry = Find(aKey);
-    return entry ? entry->item.QueryInterface(out) : HRESULT_FROM_WIN32(1168);  // ERROR_NOT_FOUND
+    return entry ? entry->item.QueryInterface(out) : HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
   }
   HRESULT STDMETHODCALLTYPE raw_AddItemByKey(BSTR aKey, IPersistSilverlightListItemRO* aItemObject) override {
     Log("AddItemByKey " + Text(aKey));
-    if (FailsNow(*state_, "AddItemByKey")) return E_FAIL;
-    if (Find(aKey)) return HRESULT_FROM_WIN32(183);  // ERROR_ALREADY_EXISTS
+    if (const HRESULT hr = Answer(*state_, "AddItemByKey"); FAILED(hr)) return hr;
+    if (Find(aKey)) return HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS);
     entries_.push_back({Text(aKey), CComPtr<IPersistSilverlightListItemRO>(aItemObject)});
     return S_OK;
   }
@@ -166,7 +165,7 @@ class FakeList final : public win32::ComObject<FakeList, IPersistSilverlightList
   HRESULT STDMETHODCALLTYPE raw_ContainsItemWithKey(BSTR aKey, VARIANT_BOOL* out) override {
     Log("ContainsItemWithKey " + Text(aKey));
     *out = VARIANT_FALSE;
-    if (FailsNow(*state_, "ContainsItemWithKey")) return E_FAIL;
+    if (const HRESULT hr = Answer(*state_, "ContainsItemWithKey"); FAILED(hr)) return hr;
     *out = Find(aKey) ? state_->presentAnswer : VARIANT_FALSE;
     return S_OK;
   }
@@ -176,7 +175,7 @@ class FakeList final : public win32::ComObject<FakeList, IPersistSilverlightList
   }
   HRESULT STDMETHODCALLTYPE put_UseStatus(VARIANT_BOOL value) override {
     Log("PutUseStatus " + std::to_string(value));
-    if (FailsNow(*state_, "PutUseStatus")) return E_FAIL;
+    if (const HRESULT hr = Answer(*state_, "PutUseStatus"); FAILED(hr)) return hr;
     useStatus_ = value;
     return S_OK;
   }
@@ -200,19 +199,18 @@ class FakeList final : public win32::ComObject<FakeList, IPersistSilverlightList
   VARIANT_BOOL useStatus_ = VARIANT_FALSE;
 };
 
-// Logs each creation and answers with the state's switch before making anything.
+// Logs each creation and answers under the failure switch before making anything.
 class FakeFactory final : public win32::ComObject<FakeFactory, IClassFactory> {
  public:
   using Make = std::function<HRESULT(REFIID, void**)>;
-  FakeFactory(std::shared_ptr<State> state, const char* name, HRESULT State::*answer, Make make)
-      : state_(std::move(state)), name_(name), answer_(answer), make_(std::move(make)) {}
+  FakeFactory(std::shared_ptr<State> state, const char* name, Make make)
+      : state_(std::move(state)), name_(name), make_(std::move(make)) {}
 
   HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
     *ppv = nullptr;
     state_->calls.push_back(name_);
     if (outer) return CLASS_E_NOAGGREGATION;
-    if (FailsNow(*state_, name_)) return E_FAIL;
-    const HRESULT answer = (*state_).*answer_;
+    const HRESULT answer = Answer(*state_, name_);
     return FAILED(answer) ? answer : make_(riid, ppv);
   }
   HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
@@ -220,16 +218,13 @@ class FakeFactory final : public win32::ComObject<FakeFactory, IClassFactory> {
  private:
   std::shared_ptr<State> state_;
   std::string name_;
-  HRESULT State::*answer_;
   Make make_;
 };
 
-DWORD Register(REFCLSID clsid, const std::shared_ptr<State>& state, const char* name, HRESULT State::*answer,
-               FakeFactory::Make make) {
+DWORD Register(REFCLSID clsid, const std::shared_ptr<State>& state, const char* name, FakeFactory::Make make) {
   CComPtr<IClassFactory> factory;
   DWORD cookie = 0;
-  if (FAILED(FakeFactory::Create(IID_IClassFactory, reinterpret_cast<void**>(&factory), state, name, answer,
-                                 std::move(make))) ||
+  if (FAILED(FakeFactory::Create(IID_IClassFactory, reinterpret_cast<void**>(&factory), state, name, std::move(make))) ||
       FAILED(CoRegisterClassObject(clsid, factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie))) {
     throw std::logic_error("the fake Vaultline classes need an apartment to be registered in");
   }
@@ -240,9 +235,9 @@ DWORD Register(REFCLSID clsid, const std::shared_ptr<State>& state, const char* 
 
 FakeVaultline::FakeVaultline() {
   const std::shared_ptr<State>& state = state_;
-  listCookie_ = Register(CLSID_SilverlightList, state, "CreateList", &State::listCreation,
+  listCookie_ = Register(CLSID_SilverlightList, state, "CreateList",
                          [state](REFIID riid, void** ppv) { return FakeList::Create(riid, ppv, state); });
-  itemCookie_ = Register(CLSID_SilverlightListItemRO, state, "CreateItem", &State::itemCreation,
+  itemCookie_ = Register(CLSID_SilverlightListItemRO, state, "CreateItem",
                          [state](REFIID riid, void** ppv) { return FakeItem::Create(riid, ppv, state, state->newItem); });
 }
 

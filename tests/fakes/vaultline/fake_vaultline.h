@@ -1,14 +1,13 @@
 // A stand-in for the Vaultline component: list and item classes registered with the COM runtime
 // in the calling apartment, under the component's own class identifiers, so that creation by
-// ProgID finds them before the real server. Each failure the library must survive is a switch,
-// and every call the library makes is written to a log.
+// ProgID finds them before the real server. Failures the library must survive are told by one
+// switch, and every call the library makes is written to a log.
 #pragma once
 
 #include "contracts/vaultline_interfaces.h"
 
 #include <map>
 #include <memory>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -29,19 +28,18 @@ struct FakeEntry {
 };
 
 struct FakeVaultlineState {
-  // Switches.
-  HRESULT listCreation = S_OK;        // the class object's answer when a list is created
-  HRESULT itemCreation = S_OK;        // ... when a new item is created
-  HRESULT load = S_OK;                // Load's answer; a failed Load leaves the list as it was
-  HRESULT save = S_OK;                // SaveEx's answer; a failed SaveEx stores nothing
-  VARIANT_BOOL presentAnswer = VARIANT_TRUE;  // ContainsItemWithKey for a key the list holds
-  std::set<std::string> failingGets;  // property gets answering E_FAIL ("ProxyPortStr", ...)
-  FakeItemValues newItem;             // the values of a new item
-  // When above 0, the call of that number (every method and property call counts, creations
-  // included) answers E_FAIL and is named in `failedCall`; `callCount` counts them all.
+  // The failure switch. Every call counts, creations included, under its name: "CreateList",
+  // "CreateItem", "Load", "SaveEx", "GetItemByKey", "AddItemByKey", "ContainsItemWithKey",
+  // "PutUseStatus", "get <Property>", "put <Property>". A call named in `answers` answers that
+  // HRESULT; when `failCall` is above 0, the call of that number answers E_FAIL and is named in
+  // `failedCall`. A failed Load leaves the list as it was, a failed SaveEx stores nothing.
+  std::map<std::string, HRESULT> answers;
   int failCall = 0;
   int callCount = 0;
   std::string failedCall;
+
+  VARIANT_BOOL presentAnswer = VARIANT_TRUE;  // ContainsItemWithKey for a key the list holds
+  FakeItemValues newItem;                     // the values of a new item
 
   // What every Load reads and every successful SaveEx writes (one "file" for all paths).
   std::vector<FakeEntry> stored;

@@ -92,7 +92,7 @@ TEST(ReplayHazards, ByNamespaceAndLocalNameInDocumentOrder) {
     const analysis::SoapHeaderFacts text = analysis::ReadSoapHeader(analysis::Envelope(c.body), &target);
     EXPECT_EQ(Lines(text), c.expected) << c.name;
     if (c.body.back() != '>') continue;
-    const std::string binary = testing_support::Msbin1Writer::FromXml(c.body);
+    const std::string binary = testing_support::BinaryTwin(c.body);
     EXPECT_EQ(Lines(analysis::ReadSoapHeader(analysis::Envelope(binary), &target)), c.expected)
         << c.name << " (binary twin)";
   }
@@ -118,7 +118,7 @@ TEST(ReplayHazards, PasswordTypeOfThePasswordTheAnalysisFound) {
     std::string body = Envelope(Security(c.security));
     body.replace(body.find("<o:Security>"), 12,
                  "<o:Security xmlns:o=\"http://docs.oasis-open.org/wss/2004/01/oasis-200401-wss-wssecurity-secext-1.0.xsd\">");
-    for (const std::string& bytes : {body, testing_support::Msbin1Writer::FromXml(body)}) {
+    for (const std::string& bytes : {body, testing_support::BinaryTwin(body)}) {
       const analysis::Envelope envelope(bytes);
       void* passwordElement = nullptr;
       analysis::DeriveConfiguration("", envelope, &passwordElement);

@@ -73,28 +73,28 @@ TEST_F(ErrorDataTest, SecondSaveOfAnEndpointIsRefused) {
   EXPECT_EQ("first", data.errorText);
 }
 
-// The list is loaded once, from the first folder named; saves merge it into the folder they name,
-// so a file never loses the entries it held.
-TEST_F(ErrorDataTest, FolderAThenFolderB) {
+// Each folder is answered from its own file, whichever folder the object named first, and a save
+// writes only into the folder it names.
+TEST_F(ErrorDataTest, EachFolderHasItsOwnList) {
   const std::string a = Folder("a"), b = Folder("b");
   {
     SilverlightObjectsManagement others;
     others.SaveErrorData(a, Failure("in-a", "ua", "ta"));
-  }
-  {
-    SilverlightObjectsManagement others;
     others.SaveErrorData(b, Failure("in-b", "ub", "tb"));
   }
   SilverlightObjectsManagement objects;
+  const struct {
+    const std::string& folder;
+    const char* endPoint;
+    bool found;
+  } lookUps[] = {{a, "in-a", true}, {b, "in-a", false}, {b, "in-b", true}, {a, "in-b", false}, {a, "in-a", true}};
   WsdlErrorData data;
-  ASSERT_TRUE(objects.GetEntryFromErrorDataFile(a, "in-a", data));
-  EXPECT_TRUE(objects.GetEntryFromErrorDataFile(b, "in-a", data)) << "answered from A's list";
-  EXPECT_FALSE(objects.GetEntryFromErrorDataFile(b, "in-b", data));
+  for (const auto& l : lookUps) EXPECT_EQ(l.found, objects.GetEntryFromErrorDataFile(l.folder, l.endPoint, data)) << l.endPoint;
   objects.SaveErrorData(b, Failure("new", "un", "tn"));
   SilverlightObjectsManagement reader;
-  for (const char* endPoint : {"in-a", "in-b", "new"}) {
-    EXPECT_TRUE(reader.GetEntryFromErrorDataFile(b, endPoint, data)) << endPoint;
-  }
+  for (const char* endPoint : {"in-b", "new"}) EXPECT_TRUE(reader.GetEntryFromErrorDataFile(b, endPoint, data)) << endPoint;
+  EXPECT_FALSE(reader.GetEntryFromErrorDataFile(b, "in-a", data)) << "A's entry reached B's file";
+  EXPECT_FALSE(reader.GetEntryFromErrorDataFile(a, "new", data)) << "B's entry reached A's file";
 }
 
 TEST_F(ErrorDataTest, SaveKeepsEntriesAnotherObjectSavedSinceTheLoad) {
@@ -142,7 +142,7 @@ TEST_F(WsdlIniTest, LooksUpTheLocationOfAnEndpoint) {
   EXPECT_EQ("caller", location);
 }
 
-TEST_F(WsdlIniTest, LoadedOncePerObject) {
+TEST_F(WsdlIniTest, LoadedOncePerObjectAndFolder) {
   const std::string a = Folder("a"), b = Folder("b"), missing = Folder("missing");
   std::filesystem::create_directories(a + "/WSDL");
   std::filesystem::create_directories(b + "/WSDL");
@@ -152,16 +152,18 @@ TEST_F(WsdlIniTest, LoadedOncePerObject) {
   std::string location;
   // A closing backslash doubles it before "WSDL": the same folder on this platform.
   ASSERT_TRUE(first.GetEntryFromWsdlIniFile(a + "\\", "ep", location));
-  ASSERT_TRUE(first.GetEntryFromWsdlIniFile(b, "ep", location));
   EXPECT_EQ("from-a", location);
-  EXPECT_FALSE(first.GetEntryFromWsdlIniFile(b, "only-b", location));
+  ASSERT_TRUE(first.GetEntryFromWsdlIniFile(b, "ep", location));
+  EXPECT_EQ("from-b", location);
+  EXPECT_TRUE(first.GetEntryFromWsdlIniFile(b, "only-b", location));
+  EXPECT_FALSE(first.GetEntryFromWsdlIniFile(a, "only-b", location));
 
   SilverlightObjectsManagement second;
   EXPECT_FALSE(second.GetEntryFromWsdlIniFile(missing, "ep", location));
   std::filesystem::create_directories(missing + "/WSDL");
   WriteList(missing + "/WSDL/web_services.ini", {{"ep", "late"}});
-  EXPECT_FALSE(second.GetEntryFromWsdlIniFile(missing, "ep", location)) << "stays empty for the object's life";
-  EXPECT_FALSE(second.GetEntryFromWsdlIniFile(a, "ep", location));
+  EXPECT_FALSE(second.GetEntryFromWsdlIniFile(missing, "ep", location)) << "loaded once: stays empty";
+  EXPECT_TRUE(second.GetEntryFromWsdlIniFile(a, "ep", location));
   SilverlightObjectsManagement third;
   EXPECT_TRUE(third.GetEntryFromWsdlIniFile(missing, "ep", location));
   EXPECT_EQ("late", location);

@@ -69,12 +69,13 @@ TEST_F(FakeComponentTest, SavingAFailedWsdlCallsInOrder) {
                    "put ItemName=ep", "put ItemText=caller text", "put ItemFlag=0", "put ConnectionText1=caller 1",
                    "put ConnectionText3=caller 3", "AddItemByKey ep", "PutUseStatus 0", "SaveEx " + file + " 0"}),
             TakeCalls());
+  // Another folder gets a list of its own (the fake's one "file" already holds the key, which the
+  // component refuses: nothing more is done).
   objects.SaveErrorData("elsewhere", data);
-  EXPECT_EQ((Calls{"CreateItem", "put WsdlUrl=caller url", "put ItemKey=ep", "put ItemName=ep",
-                   "put ItemText=caller text", "put ItemFlag=0", "put ConnectionText1=caller 1",
-                   "put ConnectionText3=caller 3", "AddItemByKey ep"}),
-            TakeCalls())
-      << "the component refuses the key: nothing more is done";
+  EXPECT_EQ((Calls{"CreateList", "Load elsewhere\\failed_wsdl_info.ini", "CreateItem", "put WsdlUrl=caller url",
+                   "put ItemKey=ep", "put ItemName=ep", "put ItemText=caller text", "put ItemFlag=0",
+                   "put ConnectionText1=caller 1", "put ConnectionText3=caller 3", "AddItemByKey ep"}),
+            TakeCalls());
 }
 
 TEST_F(FakeComponentTest, WsdlIniFileNameIsJoinedAsGiven) {
@@ -82,9 +83,11 @@ TEST_F(FakeComponentTest, WsdlIniFileNameIsJoinedAsGiven) {
   std::string location;
   EXPECT_FALSE(objects.GetEntryFromWsdlIniFile("C:\\proj\\", "ep", location));
   EXPECT_FALSE(objects.GetEntryFromWsdlIniFile("C:\\other", "ep", location));
-  EXPECT_EQ((Calls{"CreateList", "Load C:\\proj\\\\WSDL\\web_services.ini", "ContainsItemWithKey ep",
-                   "ContainsItemWithKey ep"}),
-            TakeCalls());
+  EXPECT_FALSE(objects.GetEntryFromWsdlIniFile("C:\\other", "ep", location));
+  EXPECT_EQ((Calls{"CreateList", "Load C:\\proj\\\\WSDL\\web_services.ini", "ContainsItemWithKey ep", "CreateList",
+                   "Load C:\\other\\WSDL\\web_services.ini", "ContainsItemWithKey ep", "ContainsItemWithKey ep"}),
+            TakeCalls())
+      << "each file its own list, loaded once";
 }
 
 TEST_F(FakeComponentTest, OnlyMinusOneMeansPresentOrTrue) {
@@ -141,14 +144,14 @@ TEST_F(FakeComponentTest, FailingGets) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.get);
-    state().failingGets = {c.get};
+    state().answers = {{std::string("get ") + c.get, E_FAIL}};
     SilverlightObjectsManagement objects;
     WsdlData data = CallersWsdlData();
     EXPECT_EQ(c.result, objects.GetWsdlData("ep", data));
     EXPECT_EQ(Describe(c.expected), Describe(data));
   }
   // An unreadable WsdlUrl still counts as found; the caller's text stays.
-  state().failingGets = {"WsdlUrl", "ItemText"};
+  state().answers = {{"get WsdlUrl", E_FAIL}, {"get ItemText", E_FAIL}};
   SilverlightObjectsManagement objects;
   std::string location = "caller";
   EXPECT_TRUE(objects.GetEntryFromWsdlIniFile("d", "ep", location));
@@ -160,7 +163,7 @@ TEST_F(FakeComponentTest, FailingGets) {
   EXPECT_EQ("stored ItemKey", error.endPoint);
   EXPECT_TRUE(error.entryFound);
   // Without the settings object nothing is copied.
-  state().failingGets = {"ConnectionSettings"};
+  state().answers = {{"get ConnectionSettings", E_FAIL}};
   WsdlData data = CallersWsdlData();
   EXPECT_FALSE(objects.GetWsdlData("ep", data));
   EXPECT_EQ(Describe(CallersWsdlData()), Describe(data));
@@ -168,7 +171,7 @@ TEST_F(FakeComponentTest, FailingGets) {
 
 TEST_F(FakeComponentTest, FailingLoad) {
   state().stored = {StoredEntry("ep")};
-  state().load = E_FAIL;
+  state().answers["Load"] = E_FAIL;
   SilverlightObjectsManagement objects;
   // The history and WSDL ini lists swallow it and stay, empty.
   WsdlData data = CallersWsdlData();
@@ -189,7 +192,7 @@ TEST_F(FakeComponentTest, FailingLoad) {
 }
 
 TEST_F(FakeComponentTest, FailingCreations) {
-  state().itemCreation = E_OUTOFMEMORY;
+  state().answers["CreateItem"] = E_OUTOFMEMORY;
   SilverlightObjectsManagement objects;
   EXPECT_FALSE(objects.SaveWsdlData("Svc", "u"));
   objects.SaveErrorData("d", CallersErrorData());
@@ -198,7 +201,7 @@ TEST_F(FakeComponentTest, FailingCreations) {
             TakeCalls());
 
   // A list that cannot be created is tried again by the next call, which then loads it.
-  state().listCreation = REGDB_E_CLASSNOTREG;
+  state().answers["CreateList"] = REGDB_E_CLASSNOTREG;
   SilverlightObjectsManagement fresh;
   WsdlData data;
   std::string location;
@@ -209,18 +212,34 @@ TEST_F(FakeComponentTest, FailingCreations) {
   fresh.SaveErrorData("d", error);
   EXPECT_FALSE(fresh.GetEntryFromErrorDataFile("d", "ep", error));
   EXPECT_EQ(Calls(5, "CreateList"), TakeCalls());
-  state().listCreation = S_OK;
+  state().answers.erase("CreateList");
   EXPECT_FALSE(fresh.GetWsdlData("Svc", data));
   EXPECT_EQ((Calls{"CreateList", "Load " + History(), "ContainsItemWithKey Svc"}), TakeCalls());
 }
 
-TEST_F(FakeComponentTest, FailingSaveKeepsTheEntryInMemory) {
-  state().save = E_ACCESSDENIED;
+TEST_F(FakeComponentTest, FailingSaveKeepsTheEntryInMemoryAndARetrySavesIt) {
+  state().answers["SaveEx"] = E_ACCESSDENIED;
   SilverlightObjectsManagement objects;
   EXPECT_FALSE(objects.SaveWsdlData("Svc", "http://svc"));
   WsdlData data;
   ASSERT_TRUE(objects.GetWsdlData("Svc", data));
   EXPECT_EQ("http://svc", data.wsdlUrl);
+  // The key is in the list but not in the file: a retry saves again and answers for that save.
+  const struct {
+    bool saveFails;
+    bool saved;
+  } retries[] = {{true, false}, {false, true}, {false, false}};
+  for (const auto& r : retries) {
+    if (r.saveFails) {
+      state().answers["SaveEx"] = E_ACCESSDENIED;
+    } else {
+      state().answers.erase("SaveEx");
+    }
+    EXPECT_EQ(r.saved, objects.SaveWsdlData("Svc", "http://other")) << "save fails: " << r.saveFails;
+  }
+  ASSERT_EQ(1u, state().stored.size());
+  EXPECT_EQ("Svc", state().stored[0].key);
+  EXPECT_EQ(OLESTR("http://svc"), state().stored[0].values.texts["WsdlUrl"]) << "the entry first filed";
 }
 
 }  // namespace

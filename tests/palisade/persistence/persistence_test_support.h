@@ -20,17 +20,17 @@ namespace persistence_test {
 
 using testing_support::ReadFile;
 
-class PersistenceTest : public ComTest {
+class PersistenceTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ComTest::SetUp();
+    ::testing::Test::SetUp();
     std::filesystem::create_directories(dir.path() / "bin");
     std::filesystem::create_directories(dir.path() / "dat");
     os_set_module_dir_name((dir.str() + "/bin").c_str());
   }
   void TearDown() override {
     os_set_module_dir_name(nullptr);
-    ComTest::TearDown();
+    ::testing::Test::TearDown();
   }
 
   std::string HistoryFile() const { return dir.str() + "/dat/silverlight_ro.ini"; }
@@ -73,18 +73,11 @@ inline std::string Describe(const WsdlErrorData& d) {
 inline void WriteList(const std::string& path, const std::vector<std::pair<std::string, std::string>>& urls) {
   using namespace Vaultline;
   Apartment apartment;
-  const auto create = [](const char* progId, REFIID iid, void** out) {
-    CLSID clsid{};
-    ASSERT_EQ(S_OK, CLSIDFromProgID(win32::Widen(progId).c_str(), &clsid));
-    ASSERT_EQ(S_OK, CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iid, out));
-  };
   CComPtr<IPersistSilverlightList> list;
-  create(kSilverlightListProgId, IidOf<IPersistSilverlightList>(), reinterpret_cast<void**>(&list));
-  ASSERT_TRUE(list);
+  ASSERT_EQ(S_OK, list.CoCreateInstance(kProgIdSilverlightList, nullptr, CLSCTX_INPROC_SERVER));
   for (const auto& [key, url] : urls) {
     CComPtr<IPersistSilverlightListItemRO> item;
-    create(kSilverlightListItemROProgId, IidOf<IPersistSilverlightListItemRO>(), reinterpret_cast<void**>(&item));
-    ASSERT_TRUE(item);
+    ASSERT_EQ(S_OK, item.CoCreateInstance(kProgIdSilverlightListItemRO, nullptr, CLSCTX_INPROC_SERVER));
     item->put_WsdlUrl(win32::Bstr(win32::Widen(url)).get());
     ASSERT_EQ(S_OK, list->raw_AddItemByKey(win32::Bstr(win32::Widen(key)).get(), item));
   }

@@ -14,7 +14,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class WritingWithComponent : public ComTest {
+class WritingWithComponent : public ::testing::Test {
  protected:
   bool Update(PlanDeskConfiguration& configuration, const recorded::Request& request, const std::string& port,
               const std::string& folder) {

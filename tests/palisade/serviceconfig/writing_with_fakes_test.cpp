@@ -36,17 +36,17 @@ std::vector<SettingsCall> ExpectedSettings(const recorded::Request& request) {
   return calls;
 }
 
-class WritingWithFakes : public ComTest {
+class WritingWithFakes : public ::testing::Test {
  protected:
   void SetUp() override {
-    ComTest::SetUp();
+    ::testing::Test::SetUp();
     apartment_.emplace();
     fakes_.emplace();
   }
   void TearDown() override {
     fakes_.reset();
     apartment_.reset();
-    ComTest::TearDown();
+    ::testing::Test::TearDown();
   }
 
   bool Update(PlanDeskConfiguration& configuration, const recorded::Request& request = recorded::kSecuredSoap12,

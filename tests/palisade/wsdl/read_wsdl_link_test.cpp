@@ -22,10 +22,10 @@ using Clock = std::chrono::steady_clock;
 
 bool ReadWsdlLink(std::string page, std::string& url) { return WsdlDataUtils(false).ReadWsdlLink(page, url); }
 
-class ScriptedBrowser : public ComTest {
+class ScriptedBrowser : public ::testing::Test {
  protected:
   void SetUp() override {
-    ComTest::SetUp();
+    ::testing::Test::SetUp();
     const HRESULT made = FakeBrowserClass::Create(IID_IClassFactory, reinterpret_cast<void**>(&factory_), &page_, &log_);
     ASSERT_EQ(S_OK, made);
     ASSERT_EQ(S_OK, CoRegisterClassObject(CLSID_InternetExplorer, factory_, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
@@ -34,7 +34,7 @@ class ScriptedBrowser : public ComTest {
   void TearDown() override {
     CoRevokeClassObject(cookie_);
     factory_.Release();
-    ComTest::TearDown();
+    ::testing::Test::TearDown();
   }
   FakeBrowserClass& factory() { return *static_cast<FakeBrowserClass*>(factory_.p); }
 
@@ -222,14 +222,14 @@ TEST(ReadWsdlLinkWithoutChromium, AnswersFalseThroughTheRealBrowserClass) {
   EXPECT_TRUE(scratch.LeftNothingBehind());
 }
 
-class RealBrowser : public ComTest {
+class RealBrowser : public ::testing::Test {
  protected:
   void SetUp() override {
     SKIP_WITHOUT_BROWSER();
-    ComTest::SetUp();
+    ::testing::Test::SetUp();
   }
   void TearDown() override {
-    if (!IsSkipped()) ComTest::TearDown();
+    if (!IsSkipped()) ::testing::Test::TearDown();
   }
 
   Apartment apartment_;

@@ -14,6 +14,8 @@
 
 #include "nbfx_decoder.h"
 #include "nbfx_internal.h"
+#include "nbfx_test_support.h"
+#include "temp_dir.h"
 #include "test_system.h"
 
 namespace nbfx = soapkit::nbfx;
@@ -21,117 +23,21 @@ namespace fs = std::filesystem;
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
-
-Bytes FromHex(std::string_view hex) {
-  Bytes out;
-  int high = -1;
-  for (char c : hex) {
-    int v;
-    if (c >= '0' && c <= '9') v = c - '0';
-    else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
-    else continue;
-    if (high < 0) {
-      high = v;
-    } else {
-      out.push_back(static_cast<unsigned char>(high << 4 | v));
-      high = -1;
-    }
-  }
-  return out;
-}
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-std::string Serialize(const pugi::xml_document& doc) {
-  std::ostringstream out;
-  doc.save(out, "",
-           pugi::format_raw | pugi::format_no_declaration | pugi::format_no_empty_element_tags);
-  return out.str();
-}
-
-// Every id N names "strN", as the single-record examples assume.
-const char* GenericLookup(void* context, uint32_t id, std::string_view& out) {
-  auto& strings = *static_cast<std::map<uint32_t, std::string>*>(context);
-  out = strings.try_emplace(id, "str" + std::to_string(id)).first->second;
-  return nullptr;
-}
-
-struct Outcome {
-  bool ok;
-  std::string error;
-  std::string xml;
-};
-
-Outcome DecodeBytes(const Bytes& bytes, bool generic = false) {
-  pugi::xml_document doc;
-  std::map<uint32_t, std::string> strings;
-  const nbfx::DecodeResult r =
-      generic ? nbfx::detail::DecodeWith(bytes.data(), bytes.size(), doc, GenericLookup, &strings)
-              : nbfx::Decode(bytes.data(), bytes.size(), doc);
-  if (!r.ok) {
-    EXPECT_FALSE(doc.first_child()) << "a failed decode must leave the document empty";
-  }
-  EXPECT_EQ(r.ok, r.error.empty());
-  return {r.ok, r.error, Serialize(doc)};
-}
-
-Outcome DecodeHex(std::string_view hex) { return DecodeBytes(FromHex(hex)); }
+using namespace nbfx_test;
 
 // ---- reference vectors -----------------------------------------------------------------
-
-std::vector<std::string> VectorNames() {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(NBFX_VECTORS_DIR)) {
-    const std::string file = entry.path().filename().string();
-    const std::string suffix = ".bin.hex";
-    if (file.size() > suffix.size() && file.compare(file.size() - suffix.size(), suffix.size(), suffix) == 0) {
-      names.push_back(file.substr(0, file.size() - suffix.size()));
-    }
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 class VectorTest : public testing::TestWithParam<std::string> {};
 
 TEST_P(VectorTest, DecodesToItsXml) {
   const fs::path dir = NBFX_VECTORS_DIR;
-  const Outcome got = DecodeBytes(FromHex(ReadFile(dir / (GetParam() + ".bin.hex"))));
+  const Outcome got = DecodeBytes(FromHex(testing_support::ReadFile(dir / (GetParam() + ".bin.hex"))));
   ASSERT_TRUE(got.ok) << got.error;
-  EXPECT_EQ(got.xml, ReadFile(dir / (GetParam() + ".xml")));
+  EXPECT_EQ(got.xml, testing_support::ReadFile(dir / (GetParam() + ".xml")));
 }
 
 INSTANTIATE_TEST_SUITE_P(Nbfx, VectorTest, testing::ValuesIn(VectorNames()),
-                         [](const auto& info) {
-                           std::string name = info.param;
-                           for (char& c : name) if (!isalnum(static_cast<unsigned char>(c))) c = '_';
-                           return name;
-                         });
-
-struct RecordExample {
-  std::string record, type, hex, xml;
-};
-
-std::vector<RecordExample> RecordExamples() {
-  std::vector<RecordExample> rows;
-  std::istringstream in(ReadFile(fs::path(NBFX_VECTORS_DIR) / "nbfx-record-examples.tsv"));
-  std::string line;
-  std::getline(in, line);  // header
-  while (std::getline(in, line)) {
-    std::vector<std::string> cols;
-    std::istringstream fields(line);
-    for (std::string col; std::getline(fields, col, '\t');) cols.push_back(col);
-    if (cols.size() >= 4) rows.push_back({cols[0], cols[1], cols[2], cols[3]});
-  }
-  return rows;
-}
+                         [](const auto& info) { return TestName(info.param); });
 
 TEST(NbfxReference, AllVectorsAndExamplesArePresent) {
   EXPECT_GE(VectorNames().size(), 3u);

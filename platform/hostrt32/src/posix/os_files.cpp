@@ -4,10 +4,12 @@
 #include "win32/strings.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <thread>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -15,8 +17,21 @@
 namespace hostrt {
 namespace {
 
-std::string ErrnoText(const char* what, const std::string& path) {
-  return std::string(what) + " '" + path + "': " + std::strerror(errno);
+FileError::Kind KindOf(int error) {
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR: return FileError::Kind::NotFound;
+    case EACCES:
+    case EPERM:
+    case EROFS: return FileError::Kind::Denied;
+    case EFBIG: return FileError::Kind::TooLarge;
+    default: return FileError::Kind::Io;
+  }
+}
+
+// The error `errno` tells, for doing `what` to `path`.
+FileError ErrnoError(const char* what, const std::string& path, int error = errno) {
+  return {KindOf(error), std::string(what) + " '" + path + "': " + std::strerror(error)};
 }
 
 bool WriteAll(int fd, const char* data, std::size_t size) {
@@ -55,61 +70,55 @@ std::string JoinPath(const std::string& nativeFolder, const std::string& name) {
   return nativeFolder + "/" + name;
 }
 
-bool Examine(const std::string& nativePath, PathInfo& info, std::string& error) {
+FileError Examine(const std::string& nativePath, PathInfo& info) {
   info = PathInfo();
   struct stat st {};
   if (::stat(nativePath.c_str(), &st) != 0) {
-    if (errno == ENOENT || errno == ENOTDIR) return true;
-    error = std::strerror(errno);
-    return false;
+    if (errno == ENOENT || errno == ENOTDIR) return {};
+    return ErrnoError("cannot examine", nativePath);
   }
   info.kind = S_ISREG(st.st_mode)   ? PathInfo::Kind::File
               : S_ISDIR(st.st_mode) ? PathInfo::Kind::Folder
                                     : PathInfo::Kind::Other;
   info.mode = static_cast<unsigned>(st.st_mode) & 07777u;
   info.size = static_cast<std::uint64_t>(st.st_size);
-  return true;
+  return {};
 }
 
-bool CanCreateFilesIn(const std::string& nativeFolder, std::string& error) {
-  if (::faccessat(AT_FDCWD, nativeFolder.c_str(), W_OK | X_OK, AT_EACCESS) == 0) return true;
-  error = std::strerror(errno);
-  return false;
+FileError CanCreateFilesIn(const std::string& nativeFolder) {
+  if (::faccessat(AT_FDCWD, nativeFolder.c_str(), W_OK | X_OK, AT_EACCESS) == 0) return {};
+  return ErrnoError("cannot create files in", nativeFolder);
 }
 
-bool ReadWholeFile(const std::string& nativePath, std::string& contents, std::string& error, std::size_t maxBytes) {
+FileError ReadWholeFile(const std::string& nativePath, std::string& contents, std::size_t maxBytes) {
   contents.clear();
   const int fd = ::open(nativePath.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    error = ErrnoText("cannot open", nativePath);
-    return false;
-  }
+  if (fd < 0) return ErrnoError("cannot open", nativePath);
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    error = "not a regular file '" + nativePath + "'";
     ::close(fd);
-    return false;
+    return {FileError::Kind::NotAFile, "not a regular file '" + nativePath + "'"};
   }
   char buffer[65536];
   for (;;) {
     const ssize_t n = ::read(fd, buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
-      error = ErrnoText("cannot read", nativePath);
+      const FileError error = ErrnoError("cannot read", nativePath);
       ::close(fd);
-      return false;
+      contents.clear();
+      return error;
     }
     if (n == 0) break;
     if (contents.size() + static_cast<std::size_t>(n) > maxBytes) {
-      error = "file too large '" + nativePath + "'";
       ::close(fd);
       contents.clear();
-      return false;
+      return {FileError::Kind::TooLarge, "file too large '" + nativePath + "'"};
     }
     contents.append(buffer, static_cast<std::size_t>(n));
   }
   ::close(fd);
-  return true;
+  return {};
 }
 
 namespace {
@@ -147,29 +156,24 @@ bool NameTemporary(int fd, const std::string& nativePath, std::string& temp) {
 
 }  // namespace
 
-bool ReplaceFileAtomically(const std::string& nativePath, const std::string& contents, unsigned mode,
-                           std::string& error) {
+FileError ReplaceFileAtomically(const std::string& nativePath, const std::string& contents, unsigned mode) {
   const std::string folder = FolderOf(nativePath);
   std::string temp;
   const int fd = OpenTemporary(folder, nativePath, temp);
-  if (fd < 0) {
-    error = ErrnoText("cannot create a file in", folder);
-    return false;
-  }
+  if (fd < 0) return ErrnoError("cannot create a file in", folder);
   const bool written = ::fchmod(fd, mode) == 0 && WriteAll(fd, contents.data(), contents.size()) &&
                        ::fsync(fd) == 0 && (!temp.empty() || NameTemporary(fd, nativePath, temp));
-  const int savedErrno = errno;
+  const int writeErrno = errno;
   const bool closed = ::close(fd) == 0;
   if (!written || !closed) {
-    errno = written ? errno : savedErrno;
-    error = ErrnoText("cannot write", temp.empty() ? nativePath : temp);
+    const FileError error = ErrnoError("cannot write", temp.empty() ? nativePath : temp, written ? errno : writeErrno);
     if (!temp.empty()) ::unlink(temp.c_str());
-    return false;
+    return error;
   }
   if (::rename(temp.c_str(), nativePath.c_str()) != 0) {
-    error = ErrnoText("cannot replace", nativePath);
+    const FileError error = ErrnoError("cannot replace", nativePath);
     ::unlink(temp.c_str());
-    return false;
+    return error;
   }
   // The rename itself must reach the disk before the save counts as done.
   const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -177,7 +181,48 @@ bool ReplaceFileAtomically(const std::string& nativePath, const std::string& con
     ::fsync(dir);
     ::close(dir);
   }
-  return true;
+  return {};
+}
+
+FileLock::~FileLock() { Release(); }
+
+void FileLock::Release() noexcept {
+  if (handle_ < 0) return;
+  // Gone before the lock goes: whoever opens the name next makes a new file, and whoever opened the
+  // old one meanwhile sees that it is no longer there and opens again.
+  ::unlink(path_.c_str());
+  ::close(static_cast<int>(handle_));
+  handle_ = -1;
+}
+
+FileError FileLock::Acquire(const std::string& nativePath, std::chrono::milliseconds wait) {
+  Release();
+  path_ = nativePath + ".lock";
+  const auto deadline = std::chrono::steady_clock::now() + wait;
+  auto pause = std::chrono::milliseconds(1);
+  for (;;) {
+    const int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) return ErrnoError("cannot lock", path_);
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      struct stat held {}, named {};
+      if (::fstat(fd, &held) == 0 && ::stat(path_.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+          held.st_ino == named.st_ino) {
+        handle_ = fd;
+        return {};
+      }
+      ::close(fd);  // its holder removed it just now: open the name again
+      continue;
+    }
+    const int error = errno;
+    ::close(fd);
+    if (error != EWOULDBLOCK && error != EINTR) return ErrnoError("cannot lock", path_, error);
+    if (std::chrono::steady_clock::now() >= deadline) {
+      return {FileError::Kind::Busy, "another process held '" + path_ + "' for more than " +
+                                         std::to_string(wait.count()) + " ms"};
+    }
+    std::this_thread::sleep_for(pause);
+    pause = std::min(pause * 2, std::chrono::milliseconds(50));
+  }
 }
 
 }  // namespace hostrt

@@ -5,7 +5,9 @@
 
 #include <sddl.h>
 
+#include <algorithm>
 #include <memory>
+#include <thread>
 #include <string>
 
 namespace hostrt {
@@ -24,8 +26,23 @@ std::string SystemText(DWORD error) {
   return win32::Narrow(text, CP_UTF8);
 }
 
-std::string ErrorText(const char* what, const std::string& path, DWORD error = GetLastError()) {
-  return std::string(what) + " '" + path + "': " + SystemText(error);
+FileError::Kind KindOf(DWORD error) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME: return FileError::Kind::NotFound;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_WRITE_PROTECT: return FileError::Kind::Denied;
+    case ERROR_FILE_TOO_LARGE:
+    case ERROR_DISK_FULL: return FileError::Kind::TooLarge;
+    default: return FileError::Kind::Io;
+  }
+}
+
+// The error the system tells, for doing `what` to `path`.
+FileError SystemError(const char* what, const std::string& path, DWORD error = GetLastError()) {
+  return {KindOf(error), std::string(what) + " '" + path + "': " + SystemText(error)};
 }
 
 struct HandleCloser {
@@ -88,14 +105,13 @@ std::string JoinPath(const std::string& nativeFolder, const std::string& name) {
   return nativeFolder + "\\" + name;
 }
 
-bool Examine(const std::string& nativePath, PathInfo& info, std::string& error) {
+FileError Examine(const std::string& nativePath, PathInfo& info) {
   info = PathInfo();
   WIN32_FILE_ATTRIBUTE_DATA data{};
   if (!GetFileAttributesExW(Wide(nativePath).c_str(), GetFileExInfoStandard, &data)) {
     const DWORD code = GetLastError();
-    if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND || code == ERROR_INVALID_NAME) return true;
-    error = SystemText(code);
-    return false;
+    if (KindOf(code) == FileError::Kind::NotFound) return {};
+    return SystemError("cannot examine", nativePath, code);
   }
   if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
     info.kind = PathInfo::Kind::Folder;
@@ -106,63 +122,57 @@ bool Examine(const std::string& nativePath, PathInfo& info, std::string& error) 
   }
   info.mode = (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0644;
   info.size = (std::uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-  return true;
+  return {};
 }
 
-bool CanCreateFilesIn(const std::string& nativeFolder, std::string& error) {
+FileError CanCreateFilesIn(const std::string& nativeFolder) {
   const DWORD attributes = GetFileAttributesW(Wide(nativeFolder).c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) {
-    error = SystemText(GetLastError());
-    return false;
-  }
-  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    error = SystemText(ERROR_DIRECTORY);
-    return false;
-  }
-  return true;
+  if (attributes == INVALID_FILE_ATTRIBUTES) return SystemError("cannot create files in", nativeFolder);
+  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return SystemError("cannot create files in", nativeFolder, ERROR_DIRECTORY);
+  return {};
 }
 
-bool ReadWholeFile(const std::string& nativePath, std::string& contents, std::string& error, std::size_t maxBytes) {
+FileError ReadWholeFile(const std::string& nativePath, std::string& contents, std::size_t maxBytes) {
   contents.clear();
   const Handle file = Open(CreateFileW(Wide(nativePath).c_str(), GENERIC_READ,
                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                        FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) {
-    error = ErrorText("cannot open", nativePath);
-    return false;
+    const DWORD error = GetLastError();
+    // Windows opens no folder as a file: it says access denied for one.
+    const DWORD attributes = GetFileAttributesW(Wide(nativePath).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      return {FileError::Kind::NotAFile, "not a regular file '" + nativePath + "'"};
+    }
+    return SystemError("cannot open", nativePath, error);
   }
   BY_HANDLE_FILE_INFORMATION information{};
   if (GetFileType(file.get()) != FILE_TYPE_DISK || !GetFileInformationByHandle(file.get(), &information) ||
       (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    error = "not a regular file '" + nativePath + "'";
-    return false;
+    return {FileError::Kind::NotAFile, "not a regular file '" + nativePath + "'"};
   }
   constexpr DWORD kChunk = 65536;
   const std::unique_ptr<char[]> chunk(new char[kChunk]);
   for (;;) {
     DWORD read = 0;
     if (!ReadFile(file.get(), chunk.get(), kChunk, &read, nullptr)) {
-      error = ErrorText("cannot read", nativePath);
       contents.clear();
-      return false;
+      return SystemError("cannot read", nativePath);
     }
     if (read == 0) break;
     if (contents.size() + read > maxBytes) {
-      error = "file too large '" + nativePath + "'";
       contents.clear();
-      return false;
+      return {FileError::Kind::TooLarge, "file too large '" + nativePath + "'"};
     }
     contents.append(chunk.get(), read);
   }
-  return true;
+  return {};
 }
 
-bool ReplaceFileAtomically(const std::string& nativePath, const std::string& contents, unsigned mode,
-                           std::string& error) {
+FileError ReplaceFileAtomically(const std::string& nativePath, const std::string& contents, unsigned mode) {
   Security security;
   if ((mode & 077u) == 0 && !MakeOwnerOnly(security)) {
-    error = ErrorText("cannot restrict the access list of", nativePath);
-    return false;
+    return SystemError("cannot restrict the access list of", nativePath);
   }
   const std::wstring target = Wide(nativePath);
   std::wstring temp;
@@ -173,25 +183,60 @@ bool ReplaceFileAtomically(const std::string& nativePath, const std::string& con
                             nullptr));
     if (!file && GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) break;
   }
-  if (!file) {
-    error = ErrorText("cannot create a file in", FolderOf(nativePath));
-    return false;
-  }
+  if (!file) return SystemError("cannot create a file in", FolderOf(nativePath));
   const bool written = WriteAll(file.get(), contents.data(), contents.size()) && FlushFileBuffers(file.get());
   const DWORD writeError = GetLastError();
   const bool closed = CloseHandle(file.release());
   if (!written || !closed) {
-    error = ErrorText("cannot write", win32::Narrow(temp, CP_UTF8), written ? GetLastError() : writeError);
+    const FileError error = SystemError("cannot write", win32::Narrow(temp, CP_UTF8), written ? GetLastError() : writeError);
     DeleteFileW(temp.c_str());
-    return false;
+    return error;
   }
   // Write-through: the rename has reached the disk when the call returns.
   if (!MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    error = ErrorText("cannot replace", nativePath);
+    const FileError error = SystemError("cannot replace", nativePath);
     DeleteFileW(temp.c_str());
-    return false;
+    return error;
   }
-  return true;
+  return {};
+}
+
+FileLock::~FileLock() { Release(); }
+
+void FileLock::Release() noexcept {
+  // Opened to be deleted on close: the file goes with the lock, also when the holder dies.
+  if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+  handle_ = -1;
+}
+
+FileError FileLock::Acquire(const std::string& nativePath, std::chrono::milliseconds wait) {
+  Release();
+  path_ = nativePath + ".lock";
+  Security security;
+  if (!MakeOwnerOnly(security)) return SystemError("cannot restrict the access list of", path_);
+  const std::wstring lockPath = Wide(path_);
+  const auto deadline = std::chrono::steady_clock::now() + wait;
+  auto pause = std::chrono::milliseconds(1);
+  for (;;) {
+    // Shared with no one: the open itself is the lock.
+    Handle file = Open(CreateFileW(lockPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, &security.attributes, OPEN_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    if (file) {
+      handle_ = reinterpret_cast<std::intptr_t>(file.release());
+      return {};
+    }
+    const DWORD error = GetLastError();
+    // Held by another, or its holder's file is on its way out (denied while it still exists).
+    const bool held = error == ERROR_SHARING_VIOLATION ||
+                      (error == ERROR_ACCESS_DENIED && GetFileAttributesW(lockPath.c_str()) != INVALID_FILE_ATTRIBUTES);
+    if (!held) return SystemError("cannot lock", path_, error);
+    if (std::chrono::steady_clock::now() >= deadline) {
+      return {FileError::Kind::Busy, "another process held '" + path_ + "' for more than " +
+                                         std::to_string(wait.count()) + " ms"};
+    }
+    std::this_thread::sleep_for(pause);
+    pause = std::min(pause * 2, std::chrono::milliseconds(50));
+  }
 }
 
 }  // namespace hostrt

@@ -19,18 +19,9 @@
 #pragma once
 
 #include "hostrt32/hostrt32.h"
+#include "soapkit/soapkit_api.h"
 
 #include <memory>
-
-#if defined(_WIN32)
-#if defined(SOAPKIT_BUILD)
-#define SOAPKIT_API __declspec(dllexport)
-#else
-#define SOAPKIT_API __declspec(dllimport)
-#endif
-#else
-#define SOAPKIT_API __attribute__((visibility("default")))
-#endif
 
 namespace soapkit {
 struct Document;

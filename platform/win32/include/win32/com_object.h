@@ -10,11 +10,27 @@
 #include "win32/diagnostics.h"
 
 #include <atomic>
+#include <cstddef>
 #include <new>
 #include <string>
 #include <type_traits>
 
 namespace win32 {
+
+// Runs `body` as the body of a COM method: nothing is thrown past it. Allocation failures become
+// E_OUTOFMEMORY, COM errors their HRESULT, anything else E_FAIL.
+template <class Body>
+HRESULT ComBoundary(Body&& body) noexcept {
+  try {
+    return body();
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  } catch (const _com_error& e) {
+    return e.Error();
+  } catch (...) {
+    return E_FAIL;
+  }
+}
 
 template <class Derived, class First, class... Rest>
 class ComObject : public First, public Rest... {
@@ -57,12 +73,13 @@ class ComObject : public First, public Rest... {
   static HRESULT Create(REFIID riid, void** ppv, Args&&... args) noexcept {
     if (ppv == nullptr) return E_POINTER;
     *ppv = nullptr;
-    Derived* object = new (std::nothrow) Derived(std::forward<Args>(args)...);
-    if (object == nullptr) return E_OUTOFMEMORY;
-    object->AddRef();
-    const HRESULT hr = object->QueryInterface(riid, ppv);
-    object->Release();
-    return hr;
+    return ComBoundary([&] {
+      Derived* object = new Derived(std::forward<Args>(args)...);
+      object->AddRef();
+      const HRESULT hr = object->QueryInterface(riid, ppv);
+      object->Release();
+      return hr;
+    });
   }
 
  protected:
@@ -92,30 +109,37 @@ class ComObject : public First, public Rest... {
 template <class T>
 class ClassFactory final : public ComObject<ClassFactory<T>, IClassFactory> {
  public:
-  HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** ppv) {
+  HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** ppv) noexcept {
     if (ppv) *ppv = nullptr;
     if (outer) return CLASS_E_NOAGGREGATION;
-    return T::Create(riid, ppv);
+    return ComBoundary([&] { return T::Create(riid, ppv); });
   }
-  HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) {
+  HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) noexcept {
     ComModuleLock(lock != FALSE);
     return S_OK;
   }
 };
 
-// Runs `body` as the body of a COM method: nothing is thrown past it. Allocation failures become
-// E_OUTOFMEMORY, COM errors their HRESULT, anything else E_FAIL.
-template <class Body>
-HRESULT ComBoundary(Body&& body) noexcept {
-  try {
-    return body();
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (const _com_error& e) {
-    return e.Error();
-  } catch (...) {
-    return E_FAIL;
+// One class an in-process server serves, for ServeClassObject.
+struct ServedClass {
+  const CLSID* clsid;
+  HRESULT (*createFactory)(REFIID riid, void** ppv) noexcept;
+};
+template <class T>
+constexpr ServedClass Served(const CLSID& clsid) {
+  return {&clsid, &ClassFactory<T>::template Create<>};
+}
+
+// The body of a server's DllGetClassObject: the class object of `clsid` among `classes`,
+// CLASS_E_CLASSNOTAVAILABLE for any other.
+template <std::size_t N>
+HRESULT ServeClassObject(const ServedClass (&classes)[N], REFCLSID clsid, REFIID riid, void** ppv) noexcept {
+  if (ppv == nullptr) return E_POINTER;
+  *ppv = nullptr;
+  for (const ServedClass& served : classes) {
+    if (clsid == *served.clsid) return served.createFactory(riid, ppv);
   }
+  return CLASS_E_CLASSNOTAVAILABLE;
 }
 
 // Leaves error information for the caller of a method of `iid` and returns `hr`.

@@ -68,6 +68,13 @@ class PL_VISIBLE_TYPE _com_error : public std::exception {
 
 [[noreturn]] inline void _com_issue_error(HRESULT hr) { throw _com_error(hr); }
 
+namespace win32 {
+// The raising layer of an interface wrapper: a failed `hr` of a call through `object`'s interface
+// I raises _com_error (with the error information the object vouches for); any other is returned.
+template <class I>
+HRESULT RaiseOnFailure(HRESULT hr, I* object);
+}  // namespace win32
+
 [[noreturn]] inline void _com_issue_errorex(HRESULT hr, IUnknown* object, REFIID riid) {
   IErrorInfo* info = nullptr;
   if (object) {
@@ -78,4 +85,10 @@ class PL_VISIBLE_TYPE _com_error : public std::exception {
     }
   }
   throw _com_error(hr, info);
+}
+
+template <class I>
+HRESULT win32::RaiseOnFailure(HRESULT hr, I* object) {
+  if (FAILED(hr)) _com_issue_errorex(hr, object, IidOf<I>());
+  return hr;
 }

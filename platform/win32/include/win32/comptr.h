@@ -58,9 +58,16 @@ class CComPtr {
   bool operator!() const noexcept { return p == nullptr; }
 
   // Creates an instance of `clsid` holding interface T.
-  HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer = nullptr, DWORD context = CLSCTX_ALL) noexcept {
+  HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer = nullptr, DWORD context = CLSCTX_ALL) {
     Release();
     return ::CoCreateInstance(clsid, outer, context, IidOf<T>(), reinterpret_cast<void**>(&p));
+  }
+  // The same for the class a ProgID names (CLSIDFromProgID first; its failure is the result).
+  HRESULT CoCreateInstance(LPCOLESTR progId, IUnknown* outer = nullptr, DWORD context = CLSCTX_ALL) {
+    Release();
+    CLSID clsid;
+    const HRESULT hr = CLSIDFromProgID(progId, &clsid);
+    return FAILED(hr) ? hr : CoCreateInstance(clsid, outer, context);
   }
   // Asks the held object for interface Q.
   template <class Q>

@@ -13,6 +13,7 @@ inline constexpr bool kComDiagnostics = false;
 inline long ComDiagLiveObjects() { return 0; }
 inline long ComDiagLiveBstrs() { return 0; }
 inline void ComDiagFailBstrAllocations(long, long) {}
+inline void ComDiagFailClassLookups(long) {}
 inline long ComDiagApartmentInits() { return 0; }
 
 namespace win32 {
@@ -46,6 +47,8 @@ WIN32_API void ComDiagObjectDestroyed();
 WIN32_API long ComDiagLiveBstrs();
 // Makes the next `count` BSTR allocations fail (return NULL), after `skip` that succeed.
 WIN32_API void ComDiagFailBstrAllocations(long skip, long count);
+// Makes the next `count` look-ups of a class (by ProgID or CLSID) run out of memory.
+WIN32_API void ComDiagFailClassLookups(long count);
 // The thread's COM initialisation count (0 when not in an apartment).
 WIN32_API long ComDiagApartmentInits();
 }

@@ -7,6 +7,13 @@
 
 #include <cstddef>
 
+// The entry points a server exports (DllGetClassObject and, on Windows, the registration ones).
+#if defined(_WIN32)
+#define WIN32_SERVER_EXPORT __declspec(dllexport)
+#else
+#define WIN32_SERVER_EXPORT __attribute__((visibility("default")))
+#endif
+
 #if defined(_WIN32)
 namespace win32 {
 

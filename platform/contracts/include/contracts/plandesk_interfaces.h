@@ -1,13 +1,14 @@
 // The COM contract of PlanDesk, the product's configuration component: a settings object that holds
 // the values of one service binding, and a utilities object that stores them for a load-test script.
+// Binary interfaces: slot order, IIDs and CLSIDs are what the compiled component and library share.
 //
 // Both interfaces are dual: IUnknown and IDispatch fill slots 0 to 6 and the own operations follow
 // from slot 7 in declaration order. The slots a caller of the library does not use hold placeholder
 // members, so that every slot number holds exactly; do not reorder, insert or remove members.
 //
-// Wrapper style: the virtual member is `raw_Name` and returns the HRESULT; where a caller wants a
-// raised error instead, the inline `Name` calls it and raises _com_error (with the object's error
-// information) on a failure HRESULT. Strings cross as BSTRs: a `put_` copies its argument and the
+// Conventions (those of type-library imports): a method's virtual is `raw_Name`, a property's
+// virtuals are `get_Name(T* out)` / `put_Name(T value)`; where a caller wants a raised error
+// instead, the inline `Name` calls the virtual through win32::RaiseOnFailure. Strings cross as BSTRs: a `put_` copies its argument and the
 // caller keeps (and frees) it; a `get_` hands out a new BSTR that the caller frees. A NULL BSTR
 // counts as the empty string.
 #pragma once
@@ -47,22 +48,22 @@ namespace PlanDesk {
 // The six string values of one service binding. The setters are what the library calls; the
 // getters let the component (or any other holder) read the values back.
 struct IPersistSilverlightConfigurationSettings : IDispatch {
-  virtual HRESULT STDMETHODCALLTYPE raw_get_MessageEncoding(BSTR* value) = 0;      // slot 7
-  virtual HRESULT STDMETHODCALLTYPE raw_put_MessageEncoding(BSTR value) = 0;       // slot 8
-  virtual HRESULT STDMETHODCALLTYPE raw_get_Transport(BSTR* value) = 0;            // slot 9
-  virtual HRESULT STDMETHODCALLTYPE raw_put_Transport(BSTR value) = 0;             // slot 10
-  virtual HRESULT STDMETHODCALLTYPE raw_get_AddressingVersion(BSTR* value) = 0;    // slot 11
-  virtual HRESULT STDMETHODCALLTYPE raw_put_AddressingVersion(BSTR value) = 0;     // slot 12
+  virtual HRESULT STDMETHODCALLTYPE get_MessageEncoding(BSTR* value) = 0;      // slot 7
+  virtual HRESULT STDMETHODCALLTYPE put_MessageEncoding(BSTR value) = 0;       // slot 8
+  virtual HRESULT STDMETHODCALLTYPE get_Transport(BSTR* value) = 0;            // slot 9
+  virtual HRESULT STDMETHODCALLTYPE put_Transport(BSTR value) = 0;             // slot 10
+  virtual HRESULT STDMETHODCALLTYPE get_AddressingVersion(BSTR* value) = 0;    // slot 11
+  virtual HRESULT STDMETHODCALLTYPE put_AddressingVersion(BSTR value) = 0;     // slot 12
   virtual HRESULT STDMETHODCALLTYPE raw_Reserved13() = 0;                          // slot 13, E_NOTIMPL
   virtual HRESULT STDMETHODCALLTYPE raw_Reserved14() = 0;                          // slot 14, E_NOTIMPL
-  virtual HRESULT STDMETHODCALLTYPE raw_get_AuthenticationMode(BSTR* value) = 0;   // slot 15
-  virtual HRESULT STDMETHODCALLTYPE raw_put_AuthenticationMode(BSTR value) = 0;    // slot 16
+  virtual HRESULT STDMETHODCALLTYPE get_AuthenticationMode(BSTR* value) = 0;   // slot 15
+  virtual HRESULT STDMETHODCALLTYPE put_AuthenticationMode(BSTR value) = 0;    // slot 16
   virtual HRESULT STDMETHODCALLTYPE raw_Reserved17() = 0;                          // slot 17, E_NOTIMPL
   virtual HRESULT STDMETHODCALLTYPE raw_Reserved18() = 0;                          // slot 18, E_NOTIMPL
-  virtual HRESULT STDMETHODCALLTYPE raw_get_UserName(BSTR* value) = 0;             // slot 19
-  virtual HRESULT STDMETHODCALLTYPE raw_put_UserName(BSTR value) = 0;              // slot 20
-  virtual HRESULT STDMETHODCALLTYPE raw_get_Password(BSTR* value) = 0;             // slot 21
-  virtual HRESULT STDMETHODCALLTYPE raw_put_Password(BSTR value) = 0;              // slot 22
+  virtual HRESULT STDMETHODCALLTYPE get_UserName(BSTR* value) = 0;             // slot 19
+  virtual HRESULT STDMETHODCALLTYPE put_UserName(BSTR value) = 0;              // slot 20
+  virtual HRESULT STDMETHODCALLTYPE get_Password(BSTR* value) = 0;             // slot 21
+  virtual HRESULT STDMETHODCALLTYPE put_Password(BSTR value) = 0;              // slot 22
 };
 
 // Stores the settings of a service binding for a script.
@@ -81,9 +82,9 @@ struct IPersistSilverlightPalisades : IDispatch {
                                         BSTR serviceName, BSTR scriptPath, VARIANT_BOOL createIfMissing,
                                         BSTR portName) {
     VARIANT_BOOL result = VARIANT_FALSE;
-    const HRESULT hr =
-        raw_StoreConfigurationToFile(ConfigurationSettings, serviceName, scriptPath, createIfMissing, portName, &result);
-    if (FAILED(hr)) _com_issue_errorex(hr, this, IidOf<IPersistSilverlightPalisades>());
+    win32::RaiseOnFailure(
+        raw_StoreConfigurationToFile(ConfigurationSettings, serviceName, scriptPath, createIfMissing, portName, &result),
+        this);
     return result;
   }
 };

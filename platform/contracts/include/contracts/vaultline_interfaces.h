@@ -1,9 +1,10 @@
-// The persist-object interfaces of the Vaultline component, as the library calls them.
+// The persist-object interfaces of the Vaultline component, as the library calls them. Binary
+// interfaces: slot order, IIDs and CLSIDs are what the compiled component and library share.
 //
 // Conventions (those of type-library imports): a method's virtual is `raw_Name`, a property's
 // virtuals are `get_Name(T* out)` / `put_Name(T value)`. Only the operations whose failure the
 // caller acts on have an inline wrapper (`Name`, `GetName`, `PutName`) that raises _com_error
-// through _com_issue_errorex; everything else is called through its virtual. Strings are BSTRs in
+// through win32::RaiseOnFailure; everything else is called through its virtual. Strings are BSTRs in
 // and out: a BSTR a get returns belongs to the caller. Flags are VARIANT_BOOL (-1 true, 0 false).
 //
 // Slots are fixed: IUnknown 0-2, IDispatch 3-6, own members from 7. `raw_ReservedN` members only
@@ -38,8 +39,8 @@ inline constexpr CLSID CLSID_SilverlightList = {
     0xBE9D2810, 0xFCD2, 0x4107, {0xA4, 0xE7, 0xB9, 0x99, 0x83, 0xBD, 0x16, 0xE1}};
 inline constexpr CLSID CLSID_SilverlightListItemRO = {
     0x19C74680, 0xF01A, 0x475C, {0xBA, 0xF8, 0x83, 0x0D, 0xD2, 0x81, 0xFC, 0x7C}};
-inline constexpr char kSilverlightListProgId[] = "Ostrum.Kelvane.Silverlight.SilverlightList";
-inline constexpr char kSilverlightListItemROProgId[] = "Ostrum.Kelvane.Silverlight.SilverlightListItemRO";
+inline constexpr OLECHAR kProgIdSilverlightList[] = OLESTR("Ostrum.Kelvane.Silverlight.SilverlightList");
+inline constexpr OLECHAR kProgIdSilverlightListItemRO[] = OLESTR("Ostrum.Kelvane.Silverlight.SilverlightListItemRO");
 
 }  // namespace Vaultline
 
@@ -70,36 +71,23 @@ struct IPersistSilverlightList : IDispatch {
   virtual HRESULT STDMETHODCALLTYPE put_UseStatus(VARIANT_BOOL value) = 0;
 
   HRESULT SaveEx(BSTR aFileName, LONG aClearFileBeforeSave) {
-    const HRESULT hr = raw_SaveEx(aFileName, aClearFileBeforeSave);
-    if (FAILED(hr)) _com_issue_errorex(hr, this, IidOf<IPersistSilverlightList>());
-    return hr;
+    return win32::RaiseOnFailure(raw_SaveEx(aFileName, aClearFileBeforeSave), this);
   }
-  HRESULT Load(BSTR aFileName) {
-    const HRESULT hr = raw_Load(aFileName);
-    if (FAILED(hr)) _com_issue_errorex(hr, this, IidOf<IPersistSilverlightList>());
-    return hr;
-  }
+  HRESULT Load(BSTR aFileName) { return win32::RaiseOnFailure(raw_Load(aFileName), this); }
   CComPtr<IPersistSilverlightListItem> GetItemByKey(BSTR aKey) {
     CComPtr<IPersistSilverlightListItem> item;
-    const HRESULT hr = raw_GetItemByKey(aKey, &item);
-    if (FAILED(hr)) _com_issue_errorex(hr, this, IidOf<IPersistSilverlightList>());
+    win32::RaiseOnFailure(raw_GetItemByKey(aKey, &item), this);
     return item;
   }
   HRESULT AddItemByKey(BSTR aKey, IPersistSilverlightListItemRO* aItemObject) {
-    const HRESULT hr = raw_AddItemByKey(aKey, aItemObject);
-    if (FAILED(hr)) _com_issue_errorex(hr, this, IidOf<IPersistSilverlightList>());
-    return hr;
+    return win32::RaiseOnFailure(raw_AddItemByKey(aKey, aItemObject), this);
   }
   VARIANT_BOOL ContainsItemWithKey(BSTR aKey) {
     VARIANT_BOOL present = VARIANT_FALSE;
-    const HRESULT hr = raw_ContainsItemWithKey(aKey, &present);
-    if (FAILED(hr)) _com_issue_errorex(hr, this, IidOf<IPersistSilverlightList>());
+    win32::RaiseOnFailure(raw_ContainsItemWithKey(aKey, &present), this);
     return present;
   }
-  void PutUseStatus(VARIANT_BOOL value) {
-    const HRESULT hr = put_UseStatus(value);
-    if (FAILED(hr)) _com_issue_errorex(hr, this, IidOf<IPersistSilverlightList>());
-  }
+  void PutUseStatus(VARIANT_BOOL value) { win32::RaiseOnFailure(put_UseStatus(value), this); }
 };
 
 // An item as the list hands it out; ask it for IPersistSilverlightListItemRO.
@@ -122,8 +110,7 @@ struct IPersistSilverlightListItemRO : IDispatch {
 
   CComPtr<IPersistSilverlightConnectionSettings> GetConnectionSettings() {
     CComPtr<IPersistSilverlightConnectionSettings> settings;
-    const HRESULT hr = get_ConnectionSettings(&settings);
-    if (FAILED(hr)) _com_issue_errorex(hr, this, IidOf<IPersistSilverlightListItemRO>());
+    win32::RaiseOnFailure(get_ConnectionSettings(&settings), this);
     return settings;
   }
 };
@@ -153,8 +140,7 @@ struct IPersistSilverlightConnectionSettings : IDispatch {
 
   win32::Bstr GetProxyPortStr() {
     win32::Bstr text;
-    const HRESULT hr = get_ProxyPortStr(text.out());
-    if (FAILED(hr)) _com_issue_errorex(hr, this, IidOf<IPersistSilverlightConnectionSettings>());
+    win32::RaiseOnFailure(get_ProxyPortStr(text.out()), this);
     return text;
   }
 };
