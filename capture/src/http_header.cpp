@@ -40,6 +40,41 @@ std::string Canonical(std::string_view name) {
   return canonical;
 }
 
+// The header without the lines named `name`, and with "name: *value" in place of the first of them
+// when a value is given.
+std::string EditHeader(std::string_view header, std::string_view name, const std::string_view* value) {
+  std::string out;
+  std::string_view eol = "\r\n";
+  bool placed = false, dropping = false;
+  for (std::size_t start = 0; start < header.size();) {
+    const std::size_t end = std::min(header.find('\n', start), header.size() - 1) + 1;
+    const std::string_view line = header.substr(start, end - start);
+    const std::size_t ending = line.back() != '\n' ? 0 : line.size() > 1 && line[line.size() - 2] == '\r' ? 2 : 1;
+    const std::string_view text = line.substr(0, line.size() - ending);
+    if (start == 0) {
+      if (ending != 0) eol = line.substr(text.size());
+    } else if (text.empty() || (text.front() != ' ' && text.front() != '\t')) {  // not a folded line
+      const std::size_t colon = text.find(':');
+      dropping = colon != std::string_view::npos && EqualNoCase(Trim(text.substr(0, colon)), name);
+      if (dropping && value != nullptr && !placed) {
+        out.append(name).append(": ").append(*value).append(line.substr(text.size()));
+        placed = true;
+      }
+    }
+    if (start == 0 || !dropping) out.append(line);
+    start = end;
+  }
+  // The header had no line end after its last line, and still has none.
+  if (!header.empty() && header.back() != '\n') {
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+  }
+  if (value != nullptr && !placed) {
+    const bool ended = !out.empty() && out.back() == '\n';
+    out.append(ended ? "" : eol).append(name).append(": ").append(*value).append(ended ? eol : "");
+  }
+  return out;
+}
+
 const char* DefaultPort(std::string_view scheme) { return scheme == "https" ? "443" : "80"; }
 
 }  // namespace
@@ -70,6 +105,12 @@ std::string HeaderValue(std::string_view header, std::string_view name) {
   });
   return value;
 }
+
+std::string ReplaceHeader(std::string_view header, std::string_view name, std::string_view value) {
+  return EditHeader(header, name, &value);
+}
+
+std::string RemoveHeader(std::string_view header, std::string_view name) { return EditHeader(header, name, nullptr); }
 
 std::string CanonicalHeaderNames(std::string_view header) {
   std::string out(header);

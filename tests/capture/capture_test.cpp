@@ -296,4 +296,26 @@ TEST(CaptureNames, ServicePortAndHeaderNames) {
             "POST /x HTTP/2\r\nContent-Type: a\r\nSOAPAction: \"b\"\r\nX-Ms-Id:c\r\n fold");
 }
 
+// Header edits keep every other line and its line end as it was, and never leave a blank line.
+TEST(CaptureNames, HeaderEdits) {
+  const struct {
+    const char* header;
+    const char* replaced;  // Content-Type: b
+    const char* removed;   // no Transfer-Encoding
+  } cases[] = {
+      {"POST / HTTP/1.1\r\ncontent-type: a\r\nHost: h", "POST / HTTP/1.1\r\nContent-Type: b\r\nHost: h",
+       "POST / HTTP/1.1\r\ncontent-type: a\r\nHost: h"},
+      {"POST / HTTP/1.1\nHost: h\nTransfer-Encoding: chunked", "POST / HTTP/1.1\nHost: h\nTransfer-Encoding: chunked\nContent-Type: b",
+       "POST / HTTP/1.1\nHost: h"},
+      {"POST / HTTP/1.1\r\nTRANSFER-ENCODING : chunked\r\n  folded\r\nContent-Type: a\r\nContent-Type: c",
+       "POST / HTTP/1.1\r\nTRANSFER-ENCODING : chunked\r\n  folded\r\nContent-Type: b",
+       "POST / HTTP/1.1\r\nContent-Type: a\r\nContent-Type: c"},
+      {"POST / HTTP/1.1", "POST / HTTP/1.1\r\nContent-Type: b", "POST / HTTP/1.1"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(capture::ReplaceHeader(c.header, "Content-Type", "b"), c.replaced) << c.header;
+    EXPECT_EQ(capture::RemoveHeader(c.header, "Transfer-Encoding"), c.removed) << c.header;
+  }
+}
+
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -266,6 +267,70 @@ TEST(Cli, CaptureStoresEveryService) {
   const Outcome none = Palisade({"capture", dir.Write("page.har", page)});
   EXPECT_EQ(none.status, 2);
   EXPECT_EQ(none.out, "other=1\n");
+}
+
+// Text requests encoded read as their text twins with the binary encoding; a binary request decoded
+// and encoded again reads as it was; nothing is written when encoding fails.
+TEST(Cli, EncodesRequestsBackToBinary) {
+  TempDir dir;
+  for (const char* name : {"soap11-plain.http", "soap11-wsa2004-digest.http", "wcf-soap12-usernametoken.http"}) {
+    const std::string text = Sample(std::string("requests/") + name), out = dir.str() + "/" + name;
+    const Outcome encoded = Palisade({"encode", "--request", text, "-o", out});
+    ASSERT_EQ(encoded.status, 0) << name << ": " << encoded.err;
+    std::string expected = Palisade({"analyze", text}).out;
+    expected.replace(expected.find("textMessageEncoding"), 19, "binaryMessageEncoding");
+    EXPECT_EQ(Palisade({"analyze", out}).out, expected) << name;
+    const std::string request = ReadFile(out);
+    const std::size_t split = request.find("\r\n\r\n");
+    ASSERT_NE(split, std::string::npos) << name;
+    EXPECT_NE(request.find("\r\nContent-Type: application/soap+msbin1\r\n"), std::string::npos) << name;
+    EXPECT_NE(request.find("\r\nContent-Length: " + std::to_string(request.size() - split - 4) + "\r\n"),
+              std::string::npos) << name;
+  }
+
+  const std::string binary = Sample("requests/wcf-binary-usernametoken.http");
+  const std::string original = ReadFile(binary);
+  const std::string header = original.substr(0, original.find("\r\n\r\n") + 4);
+  const std::string xml = dir.Write("body.xml", Palisade({"decode", "--raw", binary}).out);
+  const std::string edited = dir.Write("edited.http", header + ReadFile(xml));
+  const std::string again = dir.str() + "/again.http";
+  ASSERT_EQ(Palisade({"encode", "--request", edited, "-o", again}).status, 0);
+  for (const char* command : {"analyze", "decode"}) {
+    EXPECT_EQ(Palisade({command, again}).out, Palisade({command, binary}).out) << command;
+  }
+  const Outcome body = Palisade({"encode", xml});
+  EXPECT_EQ(body.status, 0);
+  const std::string request = ReadFile(again);
+  EXPECT_EQ(body.out, request.substr(request.find("\r\n\r\n") + 4));
+
+  const struct {
+    const char* name;
+    std::vector<std::string> args;
+  } refusals[] = {
+      {"binary already", {"--request", binary}},
+      {"not XML", {"--request", dir.Write("text.http", "POST / HTTP/1.1\r\nContent-Type: text/xml\r\n\r\nhello")}},
+      {"DOCTYPE", {dir.Write("dtd.xml", "<!DOCTYPE a [<!ENTITY e 'x'>]><a>&e;</a>")}},
+      {"missing", {dir.str() + "/missing.xml"}},
+  };
+  const std::string kept = dir.Write("kept.bin", "old");
+  for (const auto& c : refusals) {
+    std::vector<std::string> args = {"encode", "-o", kept};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const Outcome refused = Palisade(args);
+    EXPECT_EQ(refused.status, 1) << c.name;
+    EXPECT_EQ(std::count(refused.err.begin(), refused.err.end(), '\n'), 1) << c.name << ": " << refused.err;
+    EXPECT_EQ(ReadFile(kept), "old") << c.name;
+  }
+
+  // Binary bytes are not sent to a terminal.
+  const int terminal = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(terminal, 0);
+  ASSERT_EQ(grantpt(terminal), 0);
+  ASSERT_EQ(unlockpt(terminal), 0);
+  const std::string command = Quoted(PALISADE_CLI) + " encode " + Quoted(xml) + " >" + ptsname(terminal) + " 2>/dev/null";
+  const int status = std::system(command.c_str());
+  close(terminal);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 64) << status;
 }
 
 }  // namespace

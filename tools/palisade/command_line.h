@@ -19,6 +19,7 @@ using Action = std::function<int()>;
 void AddOptionsCommand(CLI::App& app, Action& action);
 void AddAnalyzeCommands(CLI::App& app, Action& action);   // analyze, configure
 void AddDecodeCommand(CLI::App& app, Action& action);     // decode
+void AddEncodeCommand(CLI::App& app, Action& action);     // encode
 void AddFindWsdlCommand(CLI::App& app, Action& action);   // find-wsdl
 void AddPersistenceCommands(CLI::App& app, Action& action);  // wsdl, wsdl-ini, errors
 void AddCaptureCommand(CLI::App& app, Action& action);       // capture (not in the Windows build)

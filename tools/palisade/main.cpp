@@ -33,6 +33,7 @@ int main(int argc, char** argv) {
   cli::AddOptionsCommand(app, action);
   cli::AddAnalyzeCommands(app, action);
   cli::AddDecodeCommand(app, action);
+  cli::AddEncodeCommand(app, action);
   cli::AddFindWsdlCommand(app, action);
   cli::AddPersistenceCommands(app, action);
 #if defined(PALISADE_HAVE_CAPTURE)

@@ -21,6 +21,12 @@ std::string HeaderValue(std::string_view header, std::string_view name);
 // "Content-Type", "soapaction" -> "SOAPAction"); everything else as it was.
 std::string CanonicalHeaderNames(std::string_view header);
 
+// The header text with every line named `name` (any case), and the folded lines that continue
+// it, taken out; ReplaceHeader puts "name: value" where the first of them was, or last when there
+// was none. Other lines stay as they are; new line ends are those of the header's first line.
+std::string ReplaceHeader(std::string_view header, std::string_view name, std::string_view value);
+std::string RemoveHeader(std::string_view header, std::string_view name);
+
 // The parts of the request line "METHOD TARGET VERSION".
 struct RequestLine {
   std::string method, target, version;

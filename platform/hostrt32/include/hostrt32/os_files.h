@@ -68,6 +68,11 @@ HOSTRT32_API FileError ReadExistingFile(const std::string& nativePath, std::size
 // On failure the old file is untouched.
 HOSTRT32_API FileError ReplaceFileAtomically(const std::string& nativePath, const std::string& contents, unsigned mode);
 
+// The standard output, for bytes that are not text: whether it is a terminal (whose screen they
+// would garble), and a write of all of them as they are (on Windows no CR is put before an LF).
+HOSTRT32_API bool StandardOutputIsTerminal();
+HOSTRT32_API FileError WriteStandardOutput(const std::string& bytes);
+
 // An exclusive lock on a file that is replaced by rename, for one read-merge-replace at a time
 // between processes (and between the threads of one). The lock is taken on a file beside the
 // target, named as the target with ".lock" appended and private to its owner like the target; it

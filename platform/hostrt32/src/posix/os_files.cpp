@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <thread>
 #include <cstring>
 #include <string>
@@ -180,6 +181,15 @@ FileError ReplaceFileAtomically(const std::string& nativePath, const std::string
   if (dir >= 0) {
     ::fsync(dir);
     ::close(dir);
+  }
+  return {};
+}
+
+bool StandardOutputIsTerminal() { return ::isatty(STDOUT_FILENO) == 1; }
+
+FileError WriteStandardOutput(const std::string& bytes) {
+  if (std::fflush(stdout) != 0 || !WriteAll(STDOUT_FILENO, bytes.data(), bytes.size())) {
+    return ErrnoError("cannot write", "standard output");
   }
   return {};
 }

@@ -5,7 +5,11 @@
 
 #include <sddl.h>
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 #include <thread>
 #include <string>
@@ -197,6 +201,17 @@ FileError ReplaceFileAtomically(const std::string& nativePath, const std::string
     const FileError error = SystemError("cannot replace", nativePath);
     DeleteFileW(temp.c_str());
     return error;
+  }
+  return {};
+}
+
+bool StandardOutputIsTerminal() { return _isatty(_fileno(stdout)) != 0; }
+
+FileError WriteStandardOutput(const std::string& bytes) {
+  std::fflush(stdout);
+  _setmode(_fileno(stdout), _O_BINARY);
+  if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() || std::fflush(stdout) != 0) {
+    return {FileError::Kind::Io, "cannot write 'standard output'"};
   }
   return {};
 }
