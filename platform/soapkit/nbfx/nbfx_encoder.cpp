@@ -76,6 +76,15 @@ struct QName {
   std::string_view prefix, local;
 };
 
+// The record types of the names of one kind of node, elements or attributes.
+struct NameRecords {
+  uint8_t shortDictionary, shortPlain, prefixDictionaryA, prefixA, dictionary, plain;
+};
+constexpr NameRecords kElementNames{kShortDictionaryElement, kShortElement, kPrefixDictionaryElementA,
+                                    kPrefixElementA,         kDictionaryElement, kElement};
+constexpr NameRecords kAttributeNames{kShortDictionaryAttribute, kShortAttribute, kPrefixDictionaryAttributeA,
+                                      kPrefixAttributeA,         kDictionaryAttribute, kAttribute};
+
 bool IsLetterPrefix(std::string_view prefix) { return prefix.size() == 1 && prefix[0] >= 'a' && prefix[0] <= 'z'; }
 
 // The bytes written so far, in a string grown ahead in large steps and written through a pointer,
@@ -200,6 +209,8 @@ class Writer : public pugi::xml_tree_walker {
 
   void Element(pugi::xml_node element);
   void Attribute(pugi::xml_attribute attribute);
+  // The record that opens an element or attribute of this name: short-prefix, dictionary or plain.
+  void NameRecord(const QName& name, const NameRecords& records);
   // A text node, which closes its element when nothing follows it there.
   void Text(std::string_view text);
   // A text record: typed, dictionary, bytes or characters.
@@ -275,16 +286,7 @@ void Writer::Element(pugi::xml_node element) {
   const QName name = Name(element.name(), "element name");
   ++nodes_;
   strings_ += name.prefix.size() + name.local.size() + 3;
-  const int64_t id = IdOf(name.local);
-  if (name.prefix.empty()) {
-    Byte(id >= 0 ? kShortDictionaryElement : kShortElement);
-  } else if (IsLetterPrefix(name.prefix)) {
-    Byte(static_cast<uint8_t>((id >= 0 ? kPrefixDictionaryElementA : kPrefixElementA) + (name.prefix[0] - 'a')));
-  } else {
-    Byte(id >= 0 ? kDictionaryElement : kElement);
-    String(name.prefix);
-  }
-  id >= 0 ? Mb31(static_cast<uint64_t>(id)) : String(name.local);
+  NameRecord(name, kElementNames);
   for (pugi::xml_attribute attribute = element.first_attribute(); attribute; attribute = attribute.next_attribute()) {
     Attribute(attribute);
   }
@@ -311,17 +313,21 @@ void Writer::Attribute(pugi::xml_attribute attribute) {
     return;
   }
   const QName name = Name(qualified, "attribute name");
+  NameRecord(name, kAttributeNames);
+  TextRecord(value);
+}
+
+void Writer::NameRecord(const QName& name, const NameRecords& records) {
   const int64_t id = IdOf(name.local);
   if (name.prefix.empty()) {
-    Byte(id >= 0 ? kShortDictionaryAttribute : kShortAttribute);
+    Byte(id >= 0 ? records.shortDictionary : records.shortPlain);
   } else if (IsLetterPrefix(name.prefix)) {
-    Byte(static_cast<uint8_t>((id >= 0 ? kPrefixDictionaryAttributeA : kPrefixAttributeA) + (name.prefix[0] - 'a')));
+    Byte(static_cast<uint8_t>((id >= 0 ? records.prefixDictionaryA : records.prefixA) + (name.prefix[0] - 'a')));
   } else {
-    Byte(id >= 0 ? kDictionaryAttribute : kAttribute);
+    Byte(id >= 0 ? records.dictionary : records.plain);
     String(name.prefix);
   }
   id >= 0 ? Mb31(static_cast<uint64_t>(id)) : String(name.local);
-  TextRecord(value);
 }
 
 void Writer::TextRecord(std::string_view text) {

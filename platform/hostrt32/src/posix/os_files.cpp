@@ -1,6 +1,8 @@
 // Windows-style paths on POSIX, whole-file reads and atomic replacement.
 #include "hostrt32/os_files.h"
 
+#include "lock_wait.h"
+
 #include "win32/strings.h"
 
 #include <fcntl.h>
@@ -10,7 +12,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <thread>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -208,8 +209,7 @@ void FileLock::Release() noexcept {
 FileError FileLock::Acquire(const std::string& nativePath, std::chrono::milliseconds wait) {
   Release();
   path_ = nativePath + ".lock";
-  const auto deadline = std::chrono::steady_clock::now() + wait;
-  auto pause = std::chrono::milliseconds(1);
+  LockWait retry(wait);
   for (;;) {
     const int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) return ErrnoError("cannot lock", path_);
@@ -226,12 +226,7 @@ FileError FileLock::Acquire(const std::string& nativePath, std::chrono::millisec
     const int error = errno;
     ::close(fd);
     if (error != EWOULDBLOCK && error != EINTR) return ErrnoError("cannot lock", path_, error);
-    if (std::chrono::steady_clock::now() >= deadline) {
-      return {FileError::Kind::Busy, "another process held '" + path_ + "' for more than " +
-                                         std::to_string(wait.count()) + " ms"};
-    }
-    std::this_thread::sleep_for(pause);
-    pause = std::min(pause * 2, std::chrono::milliseconds(50));
+    if (FileError busy = retry.Next(path_)) return busy;
   }
 }
 

@@ -1,6 +1,8 @@
 // Native paths, whole-file reads and atomic replacement over the Windows file functions.
 #include "hostrt32/os_files.h"
 
+#include "lock_wait.h"
+
 #include "win32/strings.h"
 
 #include <sddl.h>
@@ -11,7 +13,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
-#include <thread>
 #include <string>
 
 namespace hostrt {
@@ -230,8 +231,7 @@ FileError FileLock::Acquire(const std::string& nativePath, std::chrono::millisec
   Security security;
   if (!MakeOwnerOnly(security)) return SystemError("cannot restrict the access list of", path_);
   const std::wstring lockPath = Wide(path_);
-  const auto deadline = std::chrono::steady_clock::now() + wait;
-  auto pause = std::chrono::milliseconds(1);
+  LockWait retry(wait);
   for (;;) {
     // Shared with no one: the open itself is the lock.
     Handle file = Open(CreateFileW(lockPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, &security.attributes, OPEN_ALWAYS,
@@ -245,12 +245,7 @@ FileError FileLock::Acquire(const std::string& nativePath, std::chrono::millisec
     const bool held = error == ERROR_SHARING_VIOLATION ||
                       (error == ERROR_ACCESS_DENIED && GetFileAttributesW(lockPath.c_str()) != INVALID_FILE_ATTRIBUTES);
     if (!held) return SystemError("cannot lock", path_, error);
-    if (std::chrono::steady_clock::now() >= deadline) {
-      return {FileError::Kind::Busy, "another process held '" + path_ + "' for more than " +
-                                         std::to_string(wait.count()) + " ms"};
-    }
-    std::this_thread::sleep_for(pause);
-    pause = std::min(pause * 2, std::chrono::milliseconds(50));
+    if (FileError busy = retry.Next(path_)) return busy;
   }
 }
 
