@@ -20,6 +20,16 @@ constexpr std::uint64_t kMaxExportBytes = std::uint64_t(1) << 30;
 // never interpreted, so no entity it declares is expanded and nothing outside the file is read.
 constexpr unsigned kParseOptions = pugi::parse_default;
 
+// The text of an element, its text and CDATA children joined: an export writes a "]]>" inside
+// the request as two CDATA sections.
+std::string TextOf(pugi::xml_node node) {
+  std::string text;
+  for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
+    if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) text += child.value();
+  }
+  return text;
+}
+
 }  // namespace
 
 bool ReadBurp(const std::string& path, const EntrySink& sink, std::string& error) {
@@ -49,20 +59,18 @@ bool ReadBurp(const std::string& path, const EntrySink& sink, std::string& error
     const std::string id = std::to_string(index);
     const std::string url = item.child_value("url");
     const pugi::xml_node request = item.child("request");
-    const char* text = request.child_value();
-    const std::size_t size = std::strlen(text);
-    if (size > kMaxEntryBytes * 4 / 3 + 4) {
+    const bool base64 = request.attribute("base64").as_bool();
+    std::string text = TextOf(request);
+    if (text.size() > (base64 ? kMaxEntryBytes / 3 * 4 + 4 : kMaxEntryBytes)) {
       sink(SkippedEntry(id, url, "the request is larger than " + std::to_string(kMaxEntryBytes >> 20) + " MiB"));
       continue;
     }
     std::string bytes;
-    if (request.attribute("base64").as_bool()) {
-      if (!DecodeBase64(std::string_view(text, size), bytes)) {
-        sink(SkippedEntry(id, url, "the request is not valid base64"));
-        continue;
-      }
-    } else {
-      bytes.assign(text, size);
+    if (!base64) {
+      bytes = std::move(text);
+    } else if (!DecodeBase64(text, bytes)) {
+      sink(SkippedEntry(id, url, "the request is not valid base64"));
+      continue;
     }
     sink(EntryFromRequest(id, bytes, url));
   }

@@ -99,7 +99,7 @@ std::string HeaderValue(std::string_view header, std::string_view name) {
   std::string value;
   ForEachHeaderLine(header, [&](std::string_view line, std::size_t) {
     const std::size_t colon = line.find(':');
-    if (colon == std::string_view::npos || !EqualNoCase(line.substr(0, colon), name)) return true;
+    if (colon == std::string_view::npos || !EqualNoCase(Trim(line.substr(0, colon)), name)) return true;
     value = std::string(Trim(line.substr(colon + 1)));
     return false;
   });

@@ -3,6 +3,7 @@
 #include "capture/http_header.h"
 #include "hostrt32/os_files.h"
 
+#include <algorithm>
 #include <cctype>
 #include <string_view>
 
@@ -41,15 +42,30 @@ bool Dechunk(const std::string& body, std::string& data) {
   }
 }
 
-// Undoes a chunked transfer encoding; refuses a body in a content encoding (compressed), which the
-// analysis would only take for a malformed document.
+// Undoes a chunked transfer encoding; refuses a body in a content or transfer coding that
+// compresses it, which the analysis would only take for a malformed document.
 bool DecodeBody(RecordedRequest& request, const std::string& name, std::string& error) {
   const std::string coding = LowerAscii(HeaderValue(request.header, "Content-Encoding"));
   if (!coding.empty() && coding != "identity") {
     error = "the body of '" + name + "' is compressed (Content-Encoding: " + coding + "); decompress it first";
     return false;
   }
-  if (LowerAscii(HeaderValue(request.header, "Transfer-Encoding")).find("chunked") == std::string::npos) return true;
+  const std::string transfer = LowerAscii(HeaderValue(request.header, "Transfer-Encoding"));
+  bool chunked = false;
+  for (std::string_view codings = transfer; !codings.empty();) {
+    const std::size_t comma = std::min(codings.find(','), codings.size());
+    std::string_view token = codings.substr(0, comma);
+    codings.remove_prefix(std::min(comma + 1, codings.size()));
+    while (!token.empty() && (token.front() == ' ' || token.front() == '\t')) token.remove_prefix(1);
+    while (!token.empty() && (token.back() == ' ' || token.back() == '\t')) token.remove_suffix(1);
+    if (token == "chunked") {
+      chunked = true;
+    } else if (!token.empty() && token != "identity") {
+      error = "the body of '" + name + "' is compressed (Transfer-Encoding: " + transfer + "); decompress it first";
+      return false;
+    }
+  }
+  if (!chunked) return true;
   std::string data;
   if (!Dechunk(request.body, data)) {
     error = "the chunked body of '" + name + "' is malformed or cut off";
@@ -72,17 +88,21 @@ bool LoadRecordedRequest(const std::string& path, RecordedRequest& request, std:
 
 bool ParseRecordedRequest(const std::string& contents, const std::string& name, RecordedRequest& request,
                           std::string& error) {
-  // The first blank line ends the header, whichever line ends the recorder used.
-  std::size_t split = contents.find("\r\n\r\n");
-  std::size_t separator = 4;
-  const std::size_t lf = contents.find("\n\n");
-  if (lf != std::string::npos && (split == std::string::npos || lf < split)) split = lf, separator = 2;
+  // The first blank line ends the header, whichever line ends the recorder (or an editor) used.
+  std::size_t split = std::string::npos, bodyStart = 0;
+  for (std::size_t lf = contents.find('\n'); lf != std::string::npos; lf = contents.find('\n', lf + 1)) {
+    const std::size_t next = lf + 1 + (contents.compare(lf + 1, 1, "\r") == 0);
+    if (contents.compare(next, 1, "\n") != 0) continue;
+    split = lf - (lf > 0 && contents[lf - 1] == '\r');
+    bodyStart = next + 1;
+    break;
+  }
   if (split == std::string::npos) {
     error = "no blank line after the header in '" + name + "'";
     return false;
   }
   request.header = contents.substr(0, split);
-  request.body = contents.substr(split + separator);
+  request.body = contents.substr(bodyStart);
   return DecodeBody(request, name, error);
 }
 

@@ -209,6 +209,10 @@ TEST(CaptureBurp, Sessions) {
   const std::string base64Request = "<request base64=\"true\"><![CDATA[" + session_files::Base64(kDigest.Bytes()) + "]]>";
   plainItem.replace(plainItem.find(base64Request), base64Request.size(),
                     "<request base64=\"false\"><![CDATA[" + kDigest.Bytes() + "]]>");
+  // An export writes a "]]>" inside the request as two CDATA sections.
+  std::string splitItem = plainItem;
+  splitItem.insert(splitItem.find("<![CDATA[", splitItem.find("<request")) + 9 + kDigest.Bytes().size() / 2,
+                   "]]><![CDATA[");
   std::string entity = session_files::Burp({{"&u;", kDigest}});
   entity.replace(entity.find("]>"), 0, "<!ENTITY u \"http://elsewhere.example/\">\n");
   ExpectRows(
@@ -217,6 +221,7 @@ TEST(CaptureBurp, Sessions) {
            session_files::Burp({{kCatalog, kText}, {kCatalog, kBinary}, {kOrders, kDigest}}),
            kTextLine + " [0]\n" + kBinaryLine + " [1]\n" + kOrdersLine + " [2]\nother=0"},
           {"a request not in base64", plainItem, kOrdersLine + " [0]\nother=0"},
+          {"a request in two CDATA sections", splitItem, kOrdersLine + " [0]\nother=0"},
           // Expanded, the entity would have made an absolute URL.
           {"an entity of the DTD is never expanded", entity,
            "skipped 0: no absolute http(s) URL for the request\nother=0"},

@@ -133,6 +133,8 @@ TEST(Cli, UndoesChunkingAndRefusesCompressedBodies) {
     std::snprintf(size, sizeof size, "%zX", piece.size());
     chunks += std::string(size) + (at == 0 ? ";ext=1" : "") + "\r\n" + piece + "\r\n";
   }
+  std::string lfHeader = header;
+  for (std::size_t at; (at = lfHeader.find("\r\n")) != std::string::npos;) lfHeader.erase(at, 1);
   const struct {
     const char* name;
     std::string request;
@@ -144,6 +146,9 @@ TEST(Cli, UndoesChunkingAndRefusesCompressedBodies) {
       {"a chunk longer than its size", header + "Transfer-Encoding: chunked\r\n\r\n2\r\nabc\r\n0\r\n\r\n", 1},
       {"no size", header + "Transfer-Encoding: chunked\r\n\r\n" + body, 1},
       {"gzip", header + "Content-Encoding: gzip\r\n\r\n\x1f\x8b\x08", 1},
+      {"gzip as a transfer coding", header + "Transfer-Encoding: gzip, chunked\r\n\r\n" + chunks + "0\r\n\r\n", 1},
+      {"chunked, a blank before the colon", header + "Transfer-Encoding : chunked\r\n\r\n" + chunks + "0\r\n\r\n", 0},
+      {"LF lines, a CRLF blank line", lfHeader + "\r\n" + body, 0},
   };
   for (const auto& c : cases) {
     const Outcome outcome = Palisade({"analyze", dir.Write(std::string(c.name) + ".http", c.request)});
@@ -287,6 +292,15 @@ TEST(Cli, EncodesRequestsBackToBinary) {
     EXPECT_NE(request.find("\r\nContent-Length: " + std::to_string(request.size() - split - 4) + "\r\n"),
               std::string::npos) << name;
   }
+
+  // A header of the request line alone gets its new lines and its blank line with one line end.
+  const std::string bare = dir.str() + "/bare.http";
+  ASSERT_EQ(Palisade({"encode", "--request", dir.Write("bare-text.http", "POST /s HTTP/1.1\r\n\r\n<a>1</a>"), "-o", bare})
+                .status, 0);
+  const std::string bareRequest = ReadFile(bare);
+  EXPECT_EQ(bareRequest.substr(0, bareRequest.find("\r\n\r\n") + 4),
+            "POST /s HTTP/1.1\r\nContent-Type: application/soap+msbin1\r\nContent-Length: " +
+                std::to_string(bareRequest.size() - bareRequest.find("\r\n\r\n") - 4) + "\r\n\r\n");
 
   const std::string binary = Sample("requests/wcf-binary-usernametoken.http");
   const std::string original = ReadFile(binary);

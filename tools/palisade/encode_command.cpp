@@ -50,7 +50,7 @@ bool EncodeRequest(const std::string& path, std::string& out) {
   std::string header = capture::RemoveHeader(request.header, "Transfer-Encoding");
   header = capture::ReplaceHeader(header, "Content-Type", "application/soap+msbin1");
   header = capture::ReplaceHeader(header, "Content-Length", std::to_string(body.size()));
-  const char* eol = request.header.find("\r\n") != std::string::npos ? "\r\n" : "\n";
+  const char* eol = header.find("\r\n") != std::string::npos ? "\r\n" : "\n";  // as its lines end
   out = header + eol + eol + body;
   return true;
 }
