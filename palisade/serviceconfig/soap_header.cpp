@@ -333,9 +333,10 @@ SoapHeaderFacts SoapHeaderReader::Read(const Envelope& envelope, const capture::
   void* doc = envelope.doc();
   if (envelope.element() == nullptr) return {};
   void* header = xpi_get_first_child(doc, envelope.element());
+  if (header == nullptr) return {};
   OsStrMb name;
   xpi_get_node_name(doc, header, name, 0);
-  if (header == nullptr || name.CompareNoCase("Header") != 0) return {};
+  if (name.CompareNoCase("Header") != 0) return {};
   return reader_->Read(doc, envelope.element(), header, target);
 }
 

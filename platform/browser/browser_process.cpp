@@ -29,7 +29,7 @@ struct Prepared {
   const char* path;
   char* const* argv;
   char* const* envp;
-  const BrowserProcessSpec* spec;
+  const BrowserLaunch* launch;
   int report;
   unsigned maxFd;  // where marking descriptors close-on-exec stops, when close_range is missing
 };
@@ -67,7 +67,7 @@ Failure BecomeAccount(const Account& account) noexcept {
 
   // A process group of its own, so that every helper can be signalled at once.
   if (setpgid(0, 0) != 0) Fail(p.report, Step::ProcessGroup, errno);
-  const BrowserProcessSpec& s = *p.spec;
+  const BrowserLaunch& s = *p.launch;
   if (dup2(s.null_fd, 0) < 0 || dup2(s.null_fd, 1) < 0 || dup2(s.log_fd, 2) < 0 || dup2(s.commands_fd, 3) < 0 ||
       dup2(s.replies_fd, 4) < 0) {
     Fail(p.report, Step::Descriptors, errno);
@@ -86,17 +86,17 @@ Failure BecomeAccount(const Account& account) noexcept {
   Fail(p.report, Step::Exec, errno);
 }
 
-std::string Describe(const Failure& failure, const BrowserProcessSpec& spec) {
+std::string Describe(const Failure& failure, const BrowserLaunch& launch) {
   const std::string why = failure.error != 0 ? std::string(": ") + std::strerror(failure.error) : std::string();
-  const std::string as = spec.account ? spec.account->name : std::string();
+  const std::string as = launch.account ? launch.account->name : std::string();
   switch (failure.step) {
     case Step::Groups: return "cannot take on the groups of " + as + why;
     case Step::Gid: return "cannot take on the group of " + as + why;
     case Step::Uid: return "cannot become " + as + why;
     case Step::Regained: return "after becoming " + as + " the browser could become root again";
     case Step::Writable:
-      return (spec.account ? as : std::string("the browser")) + " cannot write " + spec.writable + why;
-    case Step::Exec: return "cannot start " + spec.argv.front() + why;
+      return (launch.account ? as : std::string("the browser")) + " cannot write " + launch.writable + why;
+    case Step::Exec: return "cannot start " + launch.argv.front() + why;
     case Step::ProcessGroup:
     case Step::Descriptors: break;
   }
@@ -138,8 +138,8 @@ bool AccountCanRead(const Account& account, const std::string& path) {
          }) == 0;
 }
 
-pid_t StartBrowserProcess(const BrowserProcessSpec& spec, std::string* error) {
-  const std::vector<char*> argv = Pointers(spec.argv), envp = Pointers(spec.env);
+pid_t StartBrowserProcess(const BrowserLaunch& launch, std::string* error) {
+  const std::vector<char*> argv = Pointers(launch.argv), envp = Pointers(launch.env);
   int report[2];
   if (pipe2(report, O_CLOEXEC) != 0) {
     *error = std::string("cannot create a pipe: ") + std::strerror(errno);
@@ -147,7 +147,7 @@ pid_t StartBrowserProcess(const BrowserProcessSpec& spec, std::string* error) {
   }
   rlimit files{};
   getrlimit(RLIMIT_NOFILE, &files);
-  const Prepared prepared{argv.front(), argv.data(), envp.data(), &spec, report[1],
+  const Prepared prepared{argv.front(), argv.data(), envp.data(), &launch, report[1],
                           static_cast<unsigned>(files.rlim_cur == RLIM_INFINITY ? 65536 : files.rlim_cur)};
 
   // No handler of the host may run in the child before it has put back the defaults.
@@ -175,7 +175,7 @@ pid_t StartBrowserProcess(const BrowserProcessSpec& spec, std::string* error) {
   kill(pid, SIGKILL);  // a report cut short leaves the child's state unknown
   while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
   }
-  *error = got == sizeof failure ? Describe(failure, spec) : "the browser's process failed before it started";
+  *error = got == sizeof failure ? Describe(failure, launch) : "the browser's process failed before it started";
   return -1;
 }
 

@@ -15,7 +15,7 @@ struct Account;
 // cannot overwrite one with another.
 inline constexpr int kFirstFreeFd = 5;
 
-struct BrowserProcessSpec {
+struct BrowserLaunch {
   std::vector<std::string> argv;  // the executable first
   std::vector<std::string> env;
   int null_fd = -1;      // becomes 0 and 1
@@ -31,7 +31,7 @@ struct BrowserProcessSpec {
 // The new process's id, which is also the id of its own process group; -1 with a one-line
 // *error when it could not be started or could not become the account. Nothing of it is left
 // running then.
-pid_t StartBrowserProcess(const BrowserProcessSpec& spec, std::string* error);
+pid_t StartBrowserProcess(const BrowserLaunch& launch, std::string* error);
 
 // Whether `account` may read the file at `path`, asked of the system by a child process that
 // becomes that account.

@@ -255,8 +255,8 @@ bool ChromiumSession::Launch(const std::string& executable, bool sandboxed, cons
     return false;
   }
 
-  BrowserProcessSpec spec;
-  spec.argv = {executable,
+  BrowserLaunch launch;
+  launch.argv = {executable,
                "--headless",
                "--disable-gpu",
                "--no-first-run",
@@ -271,7 +271,7 @@ bool ChromiumSession::Launch(const std::string& executable, bool sandboxed, cons
                "--disable-gpu-shader-disk-cache",
                "--remote-debugging-pipe",
                "--user-data-dir=" + folder->user + "/profile"};
-  if (!sandboxed) spec.argv.insert(spec.argv.begin() + 1, "--no-sandbox");
+  if (!sandboxed) launch.argv.insert(launch.argv.begin() + 1, "--no-sandbox");
 
   // Scratch files, the crash database and what libraries keep in the home and configuration
   // folders land in the session folder, so they go with it even when the browser is killed.
@@ -285,17 +285,17 @@ bool ChromiumSession::Launch(const std::string& executable, bool sandboxed, cons
     const bool overridden = std::any_of(overrides.begin(), overrides.end(), [&](const std::string& o) {
       return entry.substr(0, entry.find('=') + 1) == std::string_view(o).substr(0, o.find('=') + 1);
     });
-    if (!overridden) spec.env.emplace_back(entry);
+    if (!overridden) launch.env.emplace_back(entry);
   }
-  spec.env.insert(spec.env.end(), overrides.begin(), overrides.end());
-  spec.null_fd = null.get();
-  spec.log_fd = log.get();
-  spec.commands_fd = browser_reads.get();
-  spec.replies_fd = browser_writes.get();
-  spec.account = account;
-  spec.writable = folder->user;
+  launch.env.insert(launch.env.end(), overrides.begin(), overrides.end());
+  launch.null_fd = null.get();
+  launch.log_fd = log.get();
+  launch.commands_fd = browser_reads.get();
+  launch.replies_fd = browser_writes.get();
+  launch.account = account;
+  launch.writable = folder->user;
 
-  pid_ = StartBrowserProcess(spec, error);
+  pid_ = StartBrowserProcess(launch, error);
   if (pid_ < 0) return false;
   pipe_ = std::make_unique<DevToolsPipe>(we_write.release(), we_read.release());
   return true;
